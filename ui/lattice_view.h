@@ -1,0 +1,35 @@
+// The main window's client area: draws the lattice, the stomata, the J legend
+// and the status line from the model, holding model_mutex while it reads.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <mutex>
+
+#include "model/model_state.h"
+
+namespace ombrisk {
+
+class LatticeView : public QWidget {
+ public:
+  LatticeView(ModelState& model, std::timed_mutex& model_mutex, QWidget* parent = nullptr);
+
+  // Measures taken once at creation: the height of the default font and the
+  // bottom of the client area (810 + text_height, fixed).
+  int text_height() const { return text_height_; }
+  int client_height() const { return client_height_; }
+
+  // The client area exactly as a paint draws it (takes model_mutex like a paint).
+  QImage render_picture();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  ModelState& model_;
+  std::timed_mutex& model_mutex_;
+  int text_height_ = 0;
+  int client_height_ = 0;
+};
+
+}  // namespace ombrisk
