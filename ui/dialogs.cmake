@@ -1,0 +1,1 @@
+# Dimension, Display and Parameters dialogs: target_sources(ombrisk_ui PRIVATE ...).

@@ -1,0 +1,1 @@
+# The Stomata dialog: target_sources(ombrisk_ui PRIVATE ...).
