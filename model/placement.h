@@ -23,8 +23,14 @@ struct PlacementOutcome {
 // 0 <= border < rows and border < cols.
 bool placement_border_fits(int border, int rows, int cols);
 
-// Places stoma_count stomata at random. Entries that get no new position keep
-// what they held. Shows nothing: the caller reports a failure.
+// Places stoma_count stomata at random: per attempt a column and then a row
+// from two generator numbers; a candidate closer than `spacing` to a stoma
+// placed earlier in this call is rejected; at most kMaxPlacementAttempts
+// attempts. Entries that get no new position keep what they held. Shows
+// nothing: the caller reports a failure. Uses a map of rejected cells, so the
+// cost does not grow with the number of stomata placed; numbers drawn,
+// positions and outcome are exactly those of the direct comparison
+// (randomize_stomata_plain).
 PlacementOutcome randomize_stomata(ModelState& m, Random& random);
 
 }  // namespace ombrisk
