@@ -21,20 +21,6 @@ TEST(Random, FirstNumbersOfKnownSeeds) {
   EXPECT_EQ(first_numbers(1, 5), (std::vector<int>{41, 18467, 6334, 26500, 19169}));
 }
 
-TEST(Random, OutputStaysWithinFifteenBitsAndStateWraps) {
-  Random r;
-  seed_random(r, 0xFFFFFFFFu);
-  const std::uint32_t expected = 0xFFFFFFFFu * 214013u + 2531011u;
-  const int v = next_random(r);
-  EXPECT_EQ(r.random_state, expected);
-  EXPECT_EQ(v, static_cast<int>((expected >> 16) & 32767u));
-  for (int i = 0; i < 100000; ++i) {
-    const int x = next_random(r);
-    ASSERT_GE(x, 0);
-    ASSERT_LE(x, 32767);
-  }
-}
-
 TEST(Random, SkipLandsWhereSingleStepsLand) {
   for (std::uint64_t count : {0u, 1u, 2u, 7u, 8u, 9u, 1000u, 65537u, 2000000u}) {
     Random stepped, skipped;
