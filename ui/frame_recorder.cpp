@@ -1,0 +1,114 @@
+#include "ui/frame_recorder.h"
+
+#include <QDir>
+#include <algorithm>
+#include <chrono>
+
+#include "datafile/c_text.h"
+#include "ui/picture_file.h"
+
+namespace ombrisk {
+
+FrameRecorder::FrameRecorder(const QString& folder, std::size_t queue_limit)
+    : folder_(folder), queue_limit_(std::max<std::size_t>(queue_limit, 1)) {
+  thread_ = std::thread([this] { write_frames(); });
+}
+
+FrameRecorder::~FrameRecorder() { stop(); }
+
+QString FrameRecorder::frame_file_name(int step) {
+  return QString::fromStdString(c_format("frame_%06d.png", step));
+}
+
+bool FrameRecorder::add_frame(int step, QImage image) {
+  std::unique_lock lock(mutex_);
+  if (stopping_) return false;
+  const bool room = room_or_idle_.wait_for(lock, std::chrono::milliseconds(kRoomWaitMs), [this] {
+    return stopping_ || queue_.size() < queue_limit_;
+  });
+  if (stopping_) return false;
+  if (!room) {
+    ++dropped_;
+    note_failure(QStringLiteral("Frames are written more slowly than the run makes them: "
+                                "frame %1 was not written")
+                     .arg(QDir(folder_).filePath(frame_file_name(step))));
+    return false;
+  }
+  queue_.push_back({step, std::move(image)});
+  lock.unlock();
+  frame_ready_.notify_one();
+  return true;
+}
+
+void FrameRecorder::wait_until_written() {
+  std::unique_lock lock(mutex_);
+  room_or_idle_.wait(lock, [this] { return queue_.empty() && !writing_; });
+}
+
+void FrameRecorder::stop() {
+  {
+    std::lock_guard lock(mutex_);
+    if (stopping_ && !thread_.joinable()) return;
+    stopping_ = true;
+  }
+  frame_ready_.notify_all();
+  room_or_idle_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+QString FrameRecorder::take_error() {
+  std::lock_guard lock(mutex_);
+  if (error_reported_) return {};
+  error_reported_ = !error_.isEmpty();
+  return error_;
+}
+
+std::size_t FrameRecorder::frames_written() const {
+  std::lock_guard lock(mutex_);
+  return written_;
+}
+
+std::size_t FrameRecorder::frames_failed() const {
+  std::lock_guard lock(mutex_);
+  return failed_;
+}
+
+std::size_t FrameRecorder::frames_dropped() const {
+  std::lock_guard lock(mutex_);
+  return dropped_;
+}
+
+void FrameRecorder::note_failure(const QString& text) {
+  if (error_.isEmpty()) error_ = text;
+}
+
+void FrameRecorder::write_frames() {
+  const QDir dir(folder_);
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    frame_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    // Stopping still writes what is queued.
+    if (queue_.empty()) return;
+    Frame frame = std::move(queue_.front());
+    queue_.pop_front();
+    writing_ = true;
+    lock.unlock();
+    room_or_idle_.notify_all();
+
+    QString error;
+    const bool ok = save_picture_png(frame.image, dir.filePath(frame_file_name(frame.step)), &error);
+    frame.image = QImage();
+
+    lock.lock();
+    writing_ = false;
+    if (ok) {
+      ++written_;
+    } else {
+      ++failed_;
+      note_failure(error);
+    }
+    room_or_idle_.notify_all();
+  }
+}
+
+}  // namespace ombrisk

@@ -1,0 +1,8 @@
+# Tools: picture and frame files, the mean p plot window
+# (included by ui/CMakeLists.txt once ombrisk_ui exists).
+target_sources(ombrisk_ui PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/mean_p_series.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mean_p_plot_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frame_recorder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/picture_file.cpp
+)
