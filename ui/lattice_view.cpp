@@ -1,27 +1,64 @@
-// Placeholder until the rendering lands: a plain grey area of the right size.
 #include "ui/lattice_view.h"
 
 #include <QFontMetrics>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
+#include <QTimer>
+
+#include "ui/lattice_picture.h"
 
 namespace ombrisk {
 
 LatticeView::LatticeView(ModelState& model, std::timed_mutex& model_mutex, QWidget* parent)
     : QWidget(parent), model_(model), model_mutex_(model_mutex) {
   text_height_ = QFontMetrics(font()).height();
-  client_height_ = 810 + text_height_;
-  setFixedSize(850, client_height_);
+  client_height_ = kClientHeightAboveStatus + text_height_;
+  setFixedSize(kClientWidth, client_height_);
+  // Every paint covers the whole area, so Qt need not clear it first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QImage LatticeView::blank_picture() const {
+  QImage image(kClientWidth, client_height_, QImage::Format_RGB32);
+  // Text in the image comes out in the size it has on this widget's screen.
+  image.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
+  image.setDotsPerMeterY(qRound(logicalDpiY() / 0.0254));
+  return image;
+}
+
+void LatticeView::draw_picture(QImage& image) {
+  std::unique_lock<std::timed_mutex> lock(model_mutex_, std::defer_lock);
+  if (!lock.try_lock_for(mutex_wait_)) report_mutex_timeout();
+  render_lattice_picture(image, model_, client_height_, text_height_, font());
+}
+
+// A modal box cannot run inside a paint, so the message comes once the paint is
+// over; the paint itself goes on at once without the lock. While one such
+// message is up, further time-outs do not stack more boxes.
+void LatticeView::report_mutex_timeout() {
+  if (mutex_message_pending_) return;
+  mutex_message_pending_ = true;
+  QPointer<LatticeView> self(this);
+  QTimer::singleShot(0, this, [self] {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"),
+                    QStringLiteral("Can't get mutex to repaint!!"), QMessageBox::Ok, nullptr);
+    box.exec();
+    if (self) self->mutex_message_pending_ = false;
+  });
 }
 
 QImage LatticeView::render_picture() {
-  QImage image(size(), QImage::Format_RGB32);
-  image.fill(Qt::gray);
+  QImage image = blank_picture();
+  draw_picture(image);
   return image;
 }
 
 void LatticeView::paintEvent(QPaintEvent*) {
+  if (frame_.size() != QSize(kClientWidth, client_height_)) frame_ = blank_picture();
+  draw_picture(frame_);
   QPainter painter(this);
-  painter.drawImage(0, 0, render_picture());
+  painter.drawImage(0, 0, frame_);
 }
 
 }  // namespace ombrisk

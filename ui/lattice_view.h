@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <chrono>
 #include <mutex>
 
 #include "model/model_state.h"
@@ -22,14 +23,25 @@ class LatticeView : public QWidget {
   // The client area exactly as a paint draws it (takes model_mutex like a paint).
   QImage render_picture();
 
+  // How long a paint waits for model_mutex before it reports the time-out and
+  // draws without it: 10 s; shorter only in tests.
+  void set_mutex_wait(std::chrono::milliseconds wait) { mutex_wait_ = wait; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  QImage blank_picture() const;
+  void draw_picture(QImage& image);
+  void report_mutex_timeout();
+
   ModelState& model_;
   std::timed_mutex& model_mutex_;
   int text_height_ = 0;
   int client_height_ = 0;
+  std::chrono::milliseconds mutex_wait_{10000};
+  bool mutex_message_pending_ = false;
+  QImage frame_;  // kept between paints so a paint allocates nothing
 };
 
 }  // namespace ombrisk

@@ -1,0 +1,236 @@
+#include "ui/lattice_picture.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QString>
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "ui/render_math.h"
+
+namespace ombrisk {
+
+namespace {
+
+constexpr std::uint32_t kOpaque = 0xff000000u;
+
+// The run flag is also written by the full-speed worker outside the lock.
+int read_full_speed(const ModelState& m) {
+  return std::atomic_ref<int>(const_cast<int&>(m.full_speed)).load(std::memory_order_relaxed);
+}
+
+// A grid that does not match the lattice size (caught mid-rebuild) draws no cells.
+bool grid_matches(const ModelState& m) {
+  return m.rows > 0 && m.cols > 0 && m.p_current.rows == m.rows && m.p_current.cols == m.cols &&
+         m.p_current.values.size() ==
+             static_cast<std::size_t>(m.rows) * static_cast<std::size_t>(m.cols);
+}
+
+std::size_t marker_count(const ModelState& m) {
+  const StomaTable& t = m.stomata;
+  std::size_t n = t.stoma_count > 0 ? static_cast<std::size_t>(t.stoma_count) : 0;
+  n = std::min({n, t.stoma_col.size(), t.stoma_row.size(), t.stoma_j.size()});
+  return n;
+}
+
+// Intersection with [0, width) x [0, height).
+PixelRect clipped(PixelRect r, int width, int height) {
+  r.left = std::max<std::int64_t>(r.left, 0);
+  r.top = std::max<std::int64_t>(r.top, 0);
+  r.right = std::min<std::int64_t>(r.right, width);
+  r.bottom = std::min<std::int64_t>(r.bottom, height);
+  return r;
+}
+
+void fill_pixels(QImage& image, const PixelRect& rect, std::uint32_t pixel) {
+  const PixelRect r = clipped(rect, image.width(), image.height());
+  if (r.empty()) return;
+  for (std::int64_t y = r.top; y < r.bottom; ++y) {
+    auto* line = reinterpret_cast<std::uint32_t*>(image.scanLine(static_cast<int>(y)));
+    std::fill(line + r.left, line + r.right, pixel);
+  }
+}
+
+// Cells: the grey levels in one pass over the visible part of the lattice,
+// then every pixel line of the image once. A pixel line crosses the even
+// columns in one cell row and the odd columns, half a cell higher, in another.
+void write_cells(QImage& image, const ModelState& m) {
+  if (!grid_matches(m)) return;
+  const CellLayout layout = cell_layout(m.view_width, m.view_height, m.cols, m.rows);
+  const int cw = layout.cell_width;
+  const int ch = layout.cell_height;
+  const int width = image.width();
+  const int height = image.height();
+  if (cw <= 0 || ch <= 0 || width <= kLatticeLeft) return;
+
+  // Columns and rows that can reach into the image; the rest are not looked at.
+  const int visible_cols =
+      static_cast<int>(std::min<std::int64_t>(m.cols, (width - kLatticeLeft + cw - 1) / cw));
+  const int visible_rows = static_cast<int>(std::min<std::int64_t>(m.rows, height / ch + 2));
+
+  const LevelMap map = level_map(m.display.p_display_min, m.display.p_display_max);
+  thread_local std::vector<std::uint8_t> levels;
+  levels.resize(static_cast<std::size_t>(visible_rows) * visible_cols);
+  for (int r = 0; r < visible_rows; ++r) {
+    const double* p = m.p_current[r];
+    std::uint8_t* out = levels.data() + static_cast<std::size_t>(r) * visible_cols;
+    for (int k = 0; k < visible_cols; ++k) {
+      out[k] = static_cast<std::uint8_t>(grey_level(p[k], map));
+    }
+  }
+
+  std::array<std::uint32_t, 256> grey;
+  for (std::uint32_t i = 0; i < 256; ++i) grey[i] = kOpaque | (i * 0x010101u);
+
+  const int even_top = column_y_offset(0, ch);
+  const int odd_top = column_y_offset(1, ch);
+  for (int y = 0; y < height; ++y) {
+    const int even_row = y >= even_top ? (y - even_top) / ch : -1;
+    const int odd_row = y >= odd_top ? (y - odd_top) / ch : -1;
+    const bool even_in = even_row >= 0 && even_row < visible_rows;
+    const bool odd_in = odd_row >= 0 && odd_row < visible_rows;
+    if (!even_in && !odd_in) continue;
+    auto* line = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+    for (int parity = 0; parity < 2; ++parity) {
+      if (!(parity == 0 ? even_in : odd_in)) continue;
+      const std::uint8_t* row_levels =
+          levels.data() +
+          static_cast<std::size_t>(parity == 0 ? even_row : odd_row) * visible_cols;
+      if (cw == 1) {
+        std::uint32_t* px = line + kLatticeLeft;
+        for (int k = parity; k < visible_cols; k += 2) px[k] = grey[row_levels[k]];
+        continue;
+      }
+      for (int k = parity; k < visible_cols; k += 2) {
+        const std::int64_t left = kLatticeLeft + static_cast<std::int64_t>(k) * cw;
+        const std::int64_t right = std::min<std::int64_t>(left + cw, width);
+        std::fill(line + left, line + right, grey[row_levels[k]]);
+      }
+    }
+  }
+}
+
+void write_markers(QImage& image, const ModelState& m) {
+  const CellLayout layout = cell_layout(m.view_width, m.view_height, m.cols, m.rows);
+  const LevelMap map = level_map(m.display.j_display_min, m.display.j_display_max);
+  const StomaTable& t = m.stomata;
+  const std::size_t n = marker_count(m);
+  for (std::size_t i = 0; i < n; ++i) {
+    const Rgb colour = j_colour_ramp(j_colour_index(t.stoma_j[i], map));
+    fill_pixels(image, marker_rect(layout, t.stoma_row[i], t.stoma_col[i]),
+                kOpaque | rgb_value(colour));
+  }
+}
+
+void write_legend_bars(QImage& image) {
+  for (int i = 0; i < kLegendBars; ++i) {
+    fill_pixels(image, legend_bar_rect(i), kOpaque | rgb_value(j_colour_ramp(i)));
+  }
+}
+
+bool is_32_bit(QImage::Format format) {
+  return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+         format == QImage::Format_ARGB32_Premultiplied;
+}
+
+// For the painter: a rectangle limited to the painter's window, or empty.
+QRect painter_rect(const PixelRect& rect, const QRect& window) {
+  PixelRect r = rect;
+  r.left = std::max<std::int64_t>(r.left, window.left());
+  r.top = std::max<std::int64_t>(r.top, window.top());
+  r.right = std::min<std::int64_t>(r.right, std::int64_t{window.right()} + 1);
+  r.bottom = std::min<std::int64_t>(r.bottom, std::int64_t{window.bottom()} + 1);
+  if (r.empty()) return {};
+  return QRect(static_cast<int>(r.left), static_cast<int>(r.top),
+               static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top));
+}
+
+QColor to_qcolor(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+}  // namespace
+
+void render_lattice_picture(QImage& image, const ModelState& m, int client_height,
+                            int text_height, const QFont& font) {
+  if (image.isNull()) return;
+  if (!is_32_bit(image.format())) image.convertTo(QImage::Format_RGB32);
+  image.fill(Qt::white);
+  write_cells(image, m);
+  write_markers(image, m);
+  write_legend_bars(image);
+  QPainter painter(&image);
+  painter.setFont(font);
+  draw_lattice_texts(painter, m, client_height, text_height);
+}
+
+void paint_lattice_picture(QPainter& painter, const ModelState& m, int client_height,
+                           int text_height) {
+  const QRect window = painter.window();
+  painter.fillRect(window, Qt::white);
+  const CellLayout layout = cell_layout(m.view_width, m.view_height, m.cols, m.rows);
+
+  if (grid_matches(m)) {
+    const LevelMap map = level_map(m.display.p_display_min, m.display.p_display_max);
+    for (int r = 0; r < m.rows; ++r) {
+      for (int k = 0; k < m.cols; ++k) {
+        const QRect rect = painter_rect(cell_rect(layout, r, k), window);
+        if (rect.isEmpty()) continue;
+        const int g = grey_level(m.p_current[r][k], map);
+        painter.fillRect(rect, QColor(g, g, g));
+      }
+    }
+  }
+
+  const LevelMap j_map = level_map(m.display.j_display_min, m.display.j_display_max);
+  const StomaTable& t = m.stomata;
+  const std::size_t n = marker_count(m);
+  for (std::size_t i = 0; i < n; ++i) {
+    const QRect rect = painter_rect(marker_rect(layout, t.stoma_row[i], t.stoma_col[i]), window);
+    if (rect.isEmpty()) continue;
+    painter.fillRect(rect, to_qcolor(j_colour_ramp(j_colour_index(t.stoma_j[i], j_map))));
+  }
+
+  for (int i = 0; i < kLegendBars; ++i) {
+    painter.fillRect(painter_rect(legend_bar_rect(i), window), to_qcolor(j_colour_ramp(i)));
+  }
+
+  draw_lattice_texts(painter, m, client_height, text_height);
+}
+
+void draw_lattice_texts(QPainter& painter, const ModelState& m, int client_height,
+                        int text_height) {
+  painter.save();
+  const QFontMetrics metrics = painter.fontMetrics();
+  const auto draw = [&](int x, int top, const std::string& text, const QColor& colour) {
+    const QString s = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    painter.fillRect(QRect(x, top, metrics.horizontalAdvance(s), text_height), Qt::white);
+    painter.setPen(colour);
+    painter.drawText(QPoint(x, top + metrics.ascent()), s);
+  };
+
+  draw(kLegendLabelX, legend_low_label_y(text_height),
+       legend_label_text(m.display.j_display_min), Qt::black);
+  draw(kLegendLabelX, kLegendHighLabelY, legend_label_text(m.display.j_display_max), Qt::black);
+
+  const int y = status_line_y(client_height, text_height);
+  draw(kStatusX[0], y, status_word(m.paused, read_full_speed(m)), QColor(255, 0, 0));
+  draw(kStatusX[1], y, mean_p_text(m.mean_p), Qt::black);
+  draw(kStatusX[2], y, min_p_text(m.display.p_display_min), Qt::black);
+  draw(kStatusX[3], y, max_p_text(m.display.p_display_max), Qt::black);
+  draw(kStatusX[4], y, step_text(m.step), Qt::black);
+  painter.restore();
+}
+
+QImage lattice_picture(const ModelState& m, const QFont& font) {
+  QImage probe(1, 1, QImage::Format_RGB32);
+  const int text_height = QFontMetrics(font, &probe).height();
+  const int client_height = kClientHeightAboveStatus + text_height;
+  QImage image(kClientWidth, client_height, QImage::Format_RGB32);
+  render_lattice_picture(image, m, client_height, text_height, font);
+  return image;
+}
+
+}  // namespace ombrisk
