@@ -1,1 +1,5 @@
-# The Stomata dialog: target_sources(ombrisk_ui PRIVATE ...).
+# The Stomata dialog and its command.
+target_sources(ombrisk_ui PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/stoma_lists.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/stomata_dialog.cpp
+)
