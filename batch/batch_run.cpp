@@ -1,0 +1,238 @@
+#include "batch/batch_run.h"
+
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <string>
+
+#include "batch/progress.h"
+#include "datafile/c_text.h"
+#include "datafile/data_file.h"
+#include "model/placement.h"
+#include "model/time_step.h"
+
+namespace ombrisk::batch {
+
+void start_model(ModelState& m, Random& random, std::uint32_t seed) {
+  start_up_model(m);
+  seed_random(random, seed);
+  next_random(random);
+}
+
+namespace {
+
+// The Stomata dialog's count limit: the table's maximum and no more stomata
+// than the chosen lattice size has cells.
+int stoma_count_limit(const ModelState& m) {
+  const long long d = dimension_side(m.dimension_choice);
+  return static_cast<int>(std::min<long long>(kMaxStomata, d * d));
+}
+
+void apply_setting(ModelState& m, SetField field, double v) {
+  ModelParameters& p = m.params;
+  DisplaySettings& d = m.display;
+  switch (field) {
+    case SetField::kepi: p.kepi = v; break;
+    case SetField::kin: p.kin = v; break;
+    case SetField::Jmax: p.Jmax = v; break;
+    case SetField::Jo: p.Jo = v; break;
+    case SetField::a: p.a = v; break;
+    case SetField::pminj: p.pminj = v; break;
+    case SetField::leaf_p: p.leaf_p = v; break;
+    case SetField::offset_from_mean: p.offset_from_mean = static_cast<int>(v); break;
+    case SetField::auto_p_range: d.auto_p_range = static_cast<int>(v); break;
+    case SetField::auto_j_range: d.auto_j_range = static_cast<int>(v); break;
+    case SetField::p_display_min: d.p_display_min = v; break;
+    case SetField::p_display_max: d.p_display_max = v; break;
+    case SetField::j_display_min: d.j_display_min = v; break;
+    case SetField::j_display_max: d.j_display_max = v; break;
+  }
+}
+
+class Runner {
+ public:
+  Runner(ModelState& m, Random& random, RunOutput output)
+      : m_(m), random_(random), out_(output), progress_(output.err, output.progress) {}
+
+  // Returns -1 to go on, or the exit status that ends the run.
+  int run(const Action& a) {
+    switch (a.kind) {
+      case ActionKind::load: return load(a);
+      case ActionKind::save: return save(a);
+      case ActionKind::size: resize(a); return -1;
+      case ActionKind::border: m_.border = static_cast<int>(a.number); return -1;
+      case ActionKind::spacing: m_.spacing = a.value; return -1;
+      case ActionKind::stomata: return new_stomata(a);
+      case ActionKind::randomize: return randomize(a);
+      case ActionKind::set: apply_setting(m_, a.field, a.value); return -1;
+      case ActionKind::steps: return steps(a);
+      case ActionKind::restart:
+        free_lattice(m_);
+        reset_lattice(m_);
+        return -1;
+      case ActionKind::stats: stats(); return -1;
+      case ActionKind::trace: return open_trace(a);
+      case ActionKind::every: every_ = static_cast<int>(a.number); return -1;
+    }
+    return -1;
+  }
+
+  int finish() {
+    if (trace_.is_open()) {
+      trace_.close();
+      if (trace_.fail()) return file_error(FileError::cannot_write, trace_name_);
+    }
+    return placement_failed_ ? kExitPlacementFailed : kExitDone;
+  }
+
+ private:
+  int file_error(FileError e, const std::string& name) {
+    out_.err << file_error_text(e, name) << '\n';
+    return kExitFileError;
+  }
+
+  int load(const Action& a) {
+    m_.data_file_name = a.file;
+    const FileError e = load_data_file(m_);
+    return e == FileError::none ? -1 : file_error(e, a.file);
+  }
+
+  // The name stays the model's file name afterwards, as after a load.
+  int save(const Action& a) {
+    m_.data_file_name = a.file;
+    const FileError e = save_data_file(m_);
+    return e == FileError::none ? -1 : file_error(e, a.file);
+  }
+
+  void place(const Action& a) {
+    const PlacementOutcome r = randomize_stomata(m_, random_);
+    if (r.status == PlacementStatus::complete) return;
+    placement_failed_ = true;
+    if (r.status == PlacementStatus::out_of_attempts) {
+      out_.err << "Randomize Failure!! (" << a.text << ": " << r.placed << " of "
+               << m_.stomata.stoma_count << " stomata placed)\n";
+    } else {
+      out_.err << "Randomize Failure!! (" << a.text << ": border " << m_.border
+               << " does not fit the " << m_.rows << " x " << m_.cols
+               << " lattice; no stomata placed)\n";
+    }
+  }
+
+  int too_many(const Action& a) {
+    out_.err << "Too many stomata!! (" << a.text << ": at most " << stoma_count_limit(m_)
+             << " on this lattice)\n";
+    return kExitUsage;
+  }
+
+  // The Dimension dialog's OK and the command after it.
+  void resize(const Action& a) {
+    const int side = static_cast<int>(a.number);
+    free_lattice(m_);
+    m_.dimension_choice = dimension_choice_for_side(side);
+    m_.rows = m_.cols = side;
+    m_.stomata.stoma_count = 10;
+    reset_lattice(m_);
+    allocate_stoma_table(m_);
+    place(a);
+  }
+
+  // The Stomata dialog's Apply with the count, then its OK and the lattice
+  // rebuild of the command.
+  int new_stomata(const Action& a) {
+    if (a.number > stoma_count_limit(m_)) return too_many(a);
+    StomaTable& st = m_.stomata;
+    st.stoma_count = static_cast<int>(a.number);
+    allocate_stoma_table(m_);
+    place(a);
+    st.backup_col = st.stoma_col;
+    st.backup_row = st.stoma_row;
+    free_lattice(m_);
+    reset_lattice(m_);
+    return -1;
+  }
+
+  // The Stomata dialog's Randomize, then its OK (which tests the count of a
+  // table that a file may have brought) and the lattice rebuild.
+  int randomize(const Action& a) {
+    if (m_.stomata.stoma_count > stoma_count_limit(m_)) return too_many(a);
+    place(a);
+    free_lattice(m_);
+    reset_lattice(m_);
+    return -1;
+  }
+
+  int steps(const Action& a) {
+    const long long n = a.number;
+    if (m_.step > INT_MAX - n) {
+      out_.err << "ombrisk-batch: " << a.text << ": the step counter would pass " << INT_MAX
+               << '\n';
+      return kExitUsage;
+    }
+    const bool tracing = trace_.is_open();
+    long long done = 0;
+    long long until_check = progress_.begin(n);
+    while (done < n) {
+      long long batch = std::min(n - done, until_check);
+      if (tracing) batch = std::min<long long>(batch, every_ - m_.step % every_);
+      for (long long i = 0; i < batch; ++i) {
+        advance_step(m_);
+        m_.step += 1;
+      }
+      done += batch;
+      until_check -= batch;
+      if (tracing && m_.step % every_ == 0) write_trace_line();
+      if (until_check == 0) until_check = progress_.check(done);
+    }
+    progress_.end();
+    if (tracing && trace_.fail()) return file_error(FileError::cannot_write, trace_name_);
+    return -1;
+  }
+
+  void stats() {
+    const DisplaySettings& d = m_.display;
+    out_.out << c_format("%d %.17g %.17g %.17g %.17g %.17g\n", m_.step, m_.mean_p,
+                         d.p_display_min, d.p_display_max, d.j_display_min, d.j_display_max);
+  }
+
+  int open_trace(const Action& a) {
+    if (trace_.is_open()) {
+      trace_.close();
+      if (trace_.fail()) return file_error(FileError::cannot_write, trace_name_);
+    }
+    trace_name_ = a.file;
+    trace_.clear();
+    trace_.open(a.file, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!trace_.is_open()) return file_error(FileError::cannot_write, a.file);
+    trace_ << "step,mean_p,p_min,p_max,j_min,j_max\n";
+    return -1;
+  }
+
+  void write_trace_line() {
+    const DisplaySettings& d = m_.display;
+    trace_ << c_format("%d,%.17g,%.17g,%.17g,%.17g,%.17g\n", m_.step, m_.mean_p,
+                       d.p_display_min, d.p_display_max, d.j_display_min, d.j_display_max);
+  }
+
+  ModelState& m_;
+  Random& random_;
+  RunOutput out_;
+  StepProgress progress_;
+  int every_ = 1;
+  std::ofstream trace_;
+  std::string trace_name_;
+  bool placement_failed_ = false;
+};
+
+}  // namespace
+
+int run_actions(ModelState& m, Random& random, const std::vector<Action>& actions,
+                RunOutput output) {
+  Runner runner(m, random, output);
+  for (const Action& a : actions) {
+    const int status = runner.run(a);
+    if (status >= 0) return status;
+  }
+  return runner.finish();
+}
+
+}  // namespace ombrisk::batch

@@ -1,0 +1,39 @@
+// ombrisk-batch: the lattice model from the command line.
+#include <unistd.h>
+
+#include <ctime>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "batch/batch_run.h"
+#include "batch/command_line.h"
+#include "model/time_step.h"
+
+int main(int argc, char** argv) {
+  using namespace ombrisk;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const batch::ParseResult parsed = batch::parse_command_line(args);
+  if (parsed.line.help) {
+    std::cout << batch::usage_text();
+    return batch::kExitDone;
+  }
+  if (!parsed.error.empty()) {
+    std::cerr << parsed.error << '\n';
+    return batch::kExitUsage;
+  }
+
+  const batch::CommandLine& line = parsed.line;
+  set_step_threads(line.threads);
+  const std::uint32_t seed =
+      line.seed_given ? line.seed : static_cast<std::uint32_t>(std::time(nullptr));
+
+  ModelState model;
+  Random random;
+  batch::start_model(model, random, seed);
+  const bool progress = isatty(STDERR_FILENO) == 1;
+  const int status =
+      batch::run_actions(model, random, line.actions, {std::cout, std::cerr, progress});
+  std::cout.flush();
+  return status;
+}
