@@ -25,11 +25,9 @@ int full_speed_repaint_period(int cols, int rows) {
 void run_full_speed(ModelState& m, std::timed_mutex& model_mutex,
                     const std::atomic<bool>& abort, const FullSpeedCallbacks& callbacks) {
   std::atomic_ref<int> full_speed(m.full_speed);
-  int period = 0;
-  {
-    std::lock_guard<std::timed_mutex> lock(model_mutex);
-    period = full_speed_repaint_period(m.cols, m.rows);
-  }
+  // The lattice size cannot change during the run: every command that
+  // rebuilds the lattice is grayed or ends the run first.
+  const int period = full_speed_repaint_period(m.cols, m.rows);
   for (;;) {
     std::unique_lock<std::timed_mutex> lock(model_mutex, std::defer_lock);
     if (!lock.try_lock_for(kStepMutexWait)) {
