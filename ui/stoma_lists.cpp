@@ -6,8 +6,20 @@
 
 namespace ombrisk {
 
+namespace {
+
+// Never past the end of the array, whatever the count says.
+int usable_count(const std::vector<int>& values, int count) {
+  return count > 0 && static_cast<std::size_t>(count) > values.size()
+             ? static_cast<int>(values.size())
+             : count;
+}
+
+}  // namespace
+
 std::string format_stoma_list(const std::vector<int>& values, int count) {
   std::string text;
+  count = usable_count(values, count);
   if (count <= 0) return text;
   text.reserve(static_cast<std::size_t>(count) * 5);
   for (int i = 0; i < count; ++i) text += c_format("%5i", values[static_cast<std::size_t>(i)]);
@@ -19,6 +31,7 @@ std::vector<int> read_stoma_list(const std::string& text, std::vector<int>& valu
   std::vector<int> illegal;
   std::size_t pos = 0;
   bool text_left = true;
+  count = usable_count(values, count);
   for (int i = 0; i < count; ++i) {
     int& entry = values[static_cast<std::size_t>(i)];
     // Once a conversion has failed at a position, every later one fails there

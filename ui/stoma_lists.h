@@ -16,8 +16,8 @@ std::string format_stoma_list(const std::vector<int>& values, int count);
 // read the entry keeps its value, and so does every later entry; text after
 // the count-th number is ignored. Returns the indices, in table order, of the
 // entries that end up outside [0, bound) (unread entries are tested too).
-// Linear in the length of the text. `values` must hold at least `count`
-// entries.
+// Linear in the length of the text. Both functions stop at the end of
+// `values` should it hold fewer than `count` entries.
 std::vector<int> read_stoma_list(const std::string& text, std::vector<int>& values, int count,
                                  int bound);
 

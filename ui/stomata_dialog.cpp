@@ -93,8 +93,19 @@ void StomataDialog::build_controls() {
 
   auto make_label = [this](const QString& text, QRect place, Qt::Alignment align) {
     auto* label = new QLabel(text, this);
-    label->setGeometry(place);
     label->setAlignment(align | Qt::AlignTop);
+    // The template's boxes fit its small font; grow a label that the present
+    // font would clip, keeping its left edge or its centre.
+    const QSize hint = label->sizeHint();
+    if (hint.height() > place.height()) place.setHeight(hint.height());
+    if (const int extra = hint.width() - place.width(); extra > 0) {
+      if (align & Qt::AlignHCenter) {
+        place.adjust(-extra / 2, 0, extra - extra / 2, 0);
+      } else {
+        place.setWidth(hint.width());
+      }
+    }
+    label->setGeometry(place);
     return label;
   };
   make_label(QStringLiteral("Stomata - rows"), dialog_units(37, 80, 48, 8), Qt::AlignLeft);
