@@ -46,89 +46,100 @@ PixelRect clipped(PixelRect r, int width, int height) {
   return r;
 }
 
-void fill_pixels(QImage& image, const PixelRect& rect, std::uint32_t pixel) {
-  const PixelRect r = clipped(rect, image.width(), image.height());
+// Direct access to the pixel lines of a 32-bit image, taken once per picture.
+struct Pixels {
+  explicit Pixels(QImage& image)
+      : bits(image.bits()),
+        stride(image.bytesPerLine()),
+        width(image.width()),
+        height(image.height()) {}
+  std::uint32_t* line(std::int64_t y) const {
+    return reinterpret_cast<std::uint32_t*>(bits + y * stride);
+  }
+  uchar* bits;
+  qsizetype stride;
+  int width;
+  int height;
+};
+
+void fill_pixels(const Pixels& px, const PixelRect& rect, std::uint32_t pixel) {
+  const PixelRect r = clipped(rect, px.width, px.height);
   if (r.empty()) return;
   for (std::int64_t y = r.top; y < r.bottom; ++y) {
-    auto* line = reinterpret_cast<std::uint32_t*>(image.scanLine(static_cast<int>(y)));
-    std::fill(line + r.left, line + r.right, pixel);
+    std::fill(px.line(y) + r.left, px.line(y) + r.right, pixel);
   }
 }
 
-// Cells: the grey levels in one pass over the visible part of the lattice,
-// then every pixel line of the image once. A pixel line crosses the even
-// columns in one cell row and the odd columns, half a cell higher, in another.
-void write_cells(QImage& image, const ModelState& m) {
+// Cells, in one pass over the part of the lattice that can reach into the
+// image: each lattice row's colours once, then its even columns on their pixel
+// lines and its odd columns, half a cell higher, on theirs. With one-pixel-high
+// cells both parities share their lines and a row is one contiguous run.
+void write_cells(const Pixels& px, const ModelState& m) {
   if (!grid_matches(m)) return;
   const CellLayout layout = cell_layout(m.view_width, m.view_height, m.cols, m.rows);
   const int cw = layout.cell_width;
   const int ch = layout.cell_height;
-  const int width = image.width();
-  const int height = image.height();
+  const int width = px.width;
+  const int height = px.height;
   if (cw <= 0 || ch <= 0 || width <= kLatticeLeft) return;
 
-  // Columns and rows that can reach into the image; the rest are not looked at.
   const int visible_cols =
       static_cast<int>(std::min<std::int64_t>(m.cols, (width - kLatticeLeft + cw - 1) / cw));
   const int visible_rows = static_cast<int>(std::min<std::int64_t>(m.rows, height / ch + 2));
 
   const LevelMap map = level_map(m.display.p_display_min, m.display.p_display_max);
-  thread_local std::vector<std::uint8_t> levels;
-  levels.resize(static_cast<std::size_t>(visible_rows) * visible_cols);
+  thread_local std::vector<std::uint32_t> colours;
+  colours.resize(static_cast<std::size_t>(visible_cols));
+  std::uint32_t* const c = colours.data();
+  const bool shared_lines = column_y_offset(0, ch) == column_y_offset(1, ch);
+
   for (int r = 0; r < visible_rows; ++r) {
     const double* p = m.p_current[r];
-    std::uint8_t* out = levels.data() + static_cast<std::size_t>(r) * visible_cols;
     for (int k = 0; k < visible_cols; ++k) {
-      out[k] = static_cast<std::uint8_t>(grey_level(p[k], map));
+      c[k] = kOpaque | (static_cast<std::uint32_t>(grey_level(p[k], map)) * 0x010101u);
     }
-  }
-
-  std::array<std::uint32_t, 256> grey;
-  for (std::uint32_t i = 0; i < 256; ++i) grey[i] = kOpaque | (i * 0x010101u);
-
-  const int even_top = column_y_offset(0, ch);
-  const int odd_top = column_y_offset(1, ch);
-  for (int y = 0; y < height; ++y) {
-    const int even_row = y >= even_top ? (y - even_top) / ch : -1;
-    const int odd_row = y >= odd_top ? (y - odd_top) / ch : -1;
-    const bool even_in = even_row >= 0 && even_row < visible_rows;
-    const bool odd_in = odd_row >= 0 && odd_row < visible_rows;
-    if (!even_in && !odd_in) continue;
-    auto* line = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-    for (int parity = 0; parity < 2; ++parity) {
-      if (!(parity == 0 ? even_in : odd_in)) continue;
-      const std::uint8_t* row_levels =
-          levels.data() +
-          static_cast<std::size_t>(parity == 0 ? even_row : odd_row) * visible_cols;
-      if (cw == 1) {
-        std::uint32_t* px = line + kLatticeLeft;
-        for (int k = parity; k < visible_cols; k += 2) px[k] = grey[row_levels[k]];
-        continue;
-      }
-      for (int k = parity; k < visible_cols; k += 2) {
-        const std::int64_t left = kLatticeLeft + static_cast<std::int64_t>(k) * cw;
-        const std::int64_t right = std::min<std::int64_t>(left + cw, width);
-        std::fill(line + left, line + right, grey[row_levels[k]]);
+    for (int parity = 0; parity < (shared_lines ? 1 : 2); ++parity) {
+      const std::int64_t top = static_cast<std::int64_t>(r) * ch + column_y_offset(parity, ch);
+      const std::int64_t first = std::max<std::int64_t>(top, 0);
+      const std::int64_t last = std::min<std::int64_t>(top + ch, height);
+      const int k0 = shared_lines ? 0 : parity;
+      const int dk = shared_lines ? 1 : 2;
+      for (std::int64_t y = first; y < last; ++y) {
+        std::uint32_t* line = px.line(y);
+        if (cw == 1) {
+          std::uint32_t* out = line + kLatticeLeft;
+          if (dk == 1) {
+            std::copy(c, c + visible_cols, out);
+          } else {
+            for (int k = k0; k < visible_cols; k += 2) out[k] = c[k];
+          }
+          continue;
+        }
+        for (int k = k0; k < visible_cols; k += dk) {
+          const std::int64_t left = kLatticeLeft + static_cast<std::int64_t>(k) * cw;
+          std::fill(line + left, line + std::min<std::int64_t>(left + cw, width), c[k]);
+        }
       }
     }
   }
 }
 
-void write_markers(QImage& image, const ModelState& m) {
+void write_markers(const Pixels& px, const ModelState& m) {
   const CellLayout layout = cell_layout(m.view_width, m.view_height, m.cols, m.rows);
   const LevelMap map = level_map(m.display.j_display_min, m.display.j_display_max);
+  std::array<std::uint32_t, 256> ramp;
+  for (int w = 0; w < 256; ++w) ramp[w] = kOpaque | rgb_value(j_colour_ramp(w));
   const StomaTable& t = m.stomata;
   const std::size_t n = marker_count(m);
   for (std::size_t i = 0; i < n; ++i) {
-    const Rgb colour = j_colour_ramp(j_colour_index(t.stoma_j[i], map));
-    fill_pixels(image, marker_rect(layout, t.stoma_row[i], t.stoma_col[i]),
-                kOpaque | rgb_value(colour));
+    fill_pixels(px, marker_rect(layout, t.stoma_row[i], t.stoma_col[i]),
+                ramp[j_colour_index(t.stoma_j[i], map)]);
   }
 }
 
-void write_legend_bars(QImage& image) {
+void write_legend_bars(const Pixels& px) {
   for (int i = 0; i < kLegendBars; ++i) {
-    fill_pixels(image, legend_bar_rect(i), kOpaque | rgb_value(j_colour_ramp(i)));
+    fill_pixels(px, legend_bar_rect(i), kOpaque | rgb_value(j_colour_ramp(i)));
   }
 }
 
@@ -158,9 +169,10 @@ void render_lattice_picture(QImage& image, const ModelState& m, int client_heigh
   if (image.isNull()) return;
   if (!is_32_bit(image.format())) image.convertTo(QImage::Format_RGB32);
   image.fill(Qt::white);
-  write_cells(image, m);
-  write_markers(image, m);
-  write_legend_bars(image);
+  const Pixels px(image);
+  write_cells(px, m);
+  write_markers(px, m);
+  write_legend_bars(px);
   QPainter painter(&image);
   painter.setFont(font);
   draw_lattice_texts(painter, m, client_height, text_height);

@@ -31,23 +31,6 @@ float level_scale(double lo, double hi) {
   return 255.0f / span;
 }
 
-int grey_level(double p, const LevelMap& map) {
-  if (p <= map.lo) return 0;
-  if (p >= map.hi) return 255;
-  const double x = (p - map.lo) * static_cast<double>(map.scale);
-  // NaN, an overflowed scale or a scale rounded far off: no level, so black.
-  if (!(x >= 0.0 && x < 256.0)) return 0;
-  return static_cast<int>(x);
-}
-
-int j_colour_index(double j, const LevelMap& map) {
-  const double x = (j - map.lo) * static_cast<double>(map.scale);
-  if (!std::isfinite(x)) return 0;
-  if (x <= 0.0) return 0;
-  if (x >= 255.0) return 255;
-  return static_cast<int>(x);
-}
-
 Rgb j_colour_ramp(int w) {
   if (w < 0) w = 0;
   if (w > 255) w = 255;
@@ -62,27 +45,6 @@ CellLayout cell_layout(int view_width, int view_height, int cols, int rows) {
   if (cols > 0 && view_width > 0) layout.cell_width = view_width / cols;
   if (rows > 0 && view_height > 0) layout.cell_height = view_height / rows;
   return layout;
-}
-
-PixelRect cell_rect(const CellLayout& layout, int row, int col) {
-  const std::int64_t w = layout.cell_width;
-  const std::int64_t h = layout.cell_height;
-  PixelRect rect;
-  rect.left = kLatticeLeft + col * w;
-  rect.right = rect.left + w;
-  rect.top = row * h + column_y_offset(col, layout.cell_height);
-  rect.bottom = rect.top + h;
-  return rect;
-}
-
-PixelRect marker_rect(const CellLayout& layout, int row, int col) {
-  const PixelRect cell = cell_rect(layout, row, col);
-  PixelRect rect;
-  rect.left = cell.left + (layout.cell_width / 2 - 2);
-  rect.right = rect.left + 4;
-  rect.top = cell.top + (layout.cell_height / 2 - 2);
-  rect.bottom = rect.top + 4;
-  return rect;
 }
 
 PixelRect legend_bar_rect(int i) {

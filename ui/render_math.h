@@ -3,6 +3,7 @@
 // the places of every element and the texts of the labels and the status line.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -26,13 +27,29 @@ inline LevelMap level_map(double lo, double hi) { return {lo, hi, level_scale(lo
 // lo (black) and hi (white): p <= lo is 0, p >= hi is 255, anything between is
 // (p - lo) * scale truncated toward zero. Where that formula gives no level in
 // 0 .. 255 (p or a bound NaN, an overflowing scale) the cell is black.
-int grey_level(double p, const LevelMap& map);
+// Written as selects rather than early returns: the picture runs it on every
+// cell, and values near the bounds would otherwise defeat branch prediction.
+inline int grey_level(double p, const LevelMap& map) {
+  const double x = (p - map.lo) * static_cast<double>(map.scale);
+  // NaN, an overflowed scale or a scale rounded far off: no level, so black.
+  const bool has_level = (x >= 0.0) & (x < 256.0);
+  int level = static_cast<int>(has_level ? x : 0.0);
+  level = (p >= map.hi) ? 255 : level;
+  level = (p <= map.lo) ? 0 : level;
+  return level;
+}
 inline int grey_level(double p, double lo, double hi) { return grey_level(p, level_map(lo, hi)); }
 
 // The colour index 0 .. 255 of a stoma with flux j for the bounds lo and hi:
 // (j - lo) * scale truncated toward zero and limited to 0 .. 255; 0 when that
 // is not a finite number (equal bounds, NaN j).
-int j_colour_index(double j, const LevelMap& map);
+inline int j_colour_index(double j, const LevelMap& map) {
+  const double x = (j - map.lo) * static_cast<double>(map.scale);
+  if (!std::isfinite(x)) return 0;
+  if (x <= 0.0) return 0;
+  if (x >= 255.0) return 255;
+  return static_cast<int>(x);
+}
 inline int j_colour_index(double j, double lo, double hi) {
   return j_colour_index(j, level_map(lo, hi));
 }
@@ -83,10 +100,28 @@ inline int column_y_offset(int k, int cell_height) {
   return (k % 2 == 0) ? kLatticeTop : kLatticeTop - cell_height / 2;
 }
 
-PixelRect cell_rect(const CellLayout& layout, int row, int col);
+inline PixelRect cell_rect(const CellLayout& layout, int row, int col) {
+  const std::int64_t w = layout.cell_width;
+  const std::int64_t h = layout.cell_height;
+  PixelRect rect;
+  rect.left = kLatticeLeft + col * w;
+  rect.right = rect.left + w;
+  rect.top = row * h + column_y_offset(col, layout.cell_height);
+  rect.bottom = rect.top + h;
+  return rect;
+}
+
 // 4 x 4 pixels, its top-left corner 2 pixels left of and above the centre of
 // the stoma's cell.
-PixelRect marker_rect(const CellLayout& layout, int row, int col);
+inline PixelRect marker_rect(const CellLayout& layout, int row, int col) {
+  const PixelRect cell = cell_rect(layout, row, col);
+  PixelRect rect;
+  rect.left = cell.left + (layout.cell_width / 2 - 2);
+  rect.right = rect.left + 4;
+  rect.top = cell.top + (layout.cell_height / 2 - 2);
+  rect.bottom = rect.top + 4;
+  return rect;
+}
 
 inline constexpr int kLegendBars = 256;
 // Bar i of the J legend: x 14 .. 22, y 150 + 2i .. 152 + 2i.
