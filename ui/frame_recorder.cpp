@@ -96,7 +96,8 @@ void FrameRecorder::write_frames() {
     room_or_idle_.notify_all();
 
     QString error;
-    const bool ok = save_picture_png(frame.image, dir.filePath(frame_file_name(frame.step)), &error);
+    const bool ok = save_picture_png(frame.image, dir.filePath(frame_file_name(frame.step)), &error,
+                                     kPngQuality);
     frame.image = QImage();
 
     lock.lock();

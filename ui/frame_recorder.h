@@ -18,6 +18,9 @@ class FrameRecorder {
   static constexpr std::size_t kDefaultQueueLimit = 4;
   // How long add_frame waits for room before it drops a frame.
   static constexpr int kRoomWaitMs = 5000;
+  // Fast PNG compression: a run makes many frames, and the encoding competes
+  // with the steps for the processor.
+  static constexpr int kPngQuality = 80;
 
   explicit FrameRecorder(const QString& folder, std::size_t queue_limit = kDefaultQueueLimit);
   // Writes what is still queued, as stop().
