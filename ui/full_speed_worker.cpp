@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model/time_step.h"
+#include "ui/model_lock.h"
 
 namespace ombrisk {
 
@@ -29,13 +30,13 @@ void run_full_speed(ModelState& m, std::timed_mutex& model_mutex,
   // rebuilds the lattice is grayed or ends the run first.
   const int period = full_speed_repaint_period(m.cols, m.rows);
   for (;;) {
-    std::unique_lock<std::timed_mutex> lock(model_mutex, std::defer_lock);
-    if (!lock.try_lock_for(kStepMutexWait)) {
+    if (!lock_within(model_mutex, kStepMutexWait)) {
       if (callbacks.mutex_timed_out) callbacks.mutex_timed_out();
       // Stepping without the lock would change the grids under a paint that
       // is reading them: wait for the paint to finish instead.
-      lock.lock();
+      model_mutex.lock();
     }
+    std::unique_lock<std::timed_mutex> lock(model_mutex, std::adopt_lock);
     advance_step(m);
     m.step += 1;
     const int r = m.step % period;
