@@ -84,7 +84,7 @@ void write_cells(const Pixels& px, const ModelState& m) {
   if (cw <= 0 || ch <= 0 || width <= kLatticeLeft) return;
 
   const int visible_cols =
-      static_cast<int>(std::min<std::int64_t>(m.cols, (width - kLatticeLeft + cw - 1) / cw));
+      static_cast<int>(std::min<std::int64_t>(m.cols, (std::int64_t{width} - kLatticeLeft + cw - 1) / cw));
   const int visible_rows = static_cast<int>(std::min<std::int64_t>(m.rows, height / ch + 2));
 
   const LevelMap map = level_map(m.display.p_display_min, m.display.p_display_max);
