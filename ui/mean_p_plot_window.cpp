@@ -187,9 +187,17 @@ bool MeanPPlotWindow::save_csv(const QString& path, QString* error) const {
 }
 
 void MeanPPlotWindow::save_csv_clicked() {
-  const QString path = choose_file_ ? choose_file_()
-                                    : QFileDialog::getSaveFileName(this, QStringLiteral("Save CSV"), QString(),
-                                                                   QStringLiteral("CSV files (*.csv)"));
+  QString path;
+  if (choose_file_) {
+    path = choose_file_();
+  } else {
+    QFileDialog dialog(this, QStringLiteral("Save CSV"), QString(), QStringLiteral("CSV files (*.csv)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+      path = dialog.selectedFiles().constFirst();
+    }
+  }
   if (path.isEmpty()) return;
   QString error;
   if (!save_csv(path, &error)) QMessageBox::information(this, QStringLiteral("Error"), error);
