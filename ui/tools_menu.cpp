@@ -18,6 +18,7 @@
 #include "ui/lattice_view.h"
 #include "ui/main_window.h"
 #include "ui/mean_p_plot_window.h"
+#include "ui/model_lock.h"
 #include "ui/picture_file.h"
 #include "ui/resources/command_ids.h"
 
@@ -140,8 +141,8 @@ QImage ToolsController::picture_now() const {
 // together under the model lock, so a frame's name is the step in its status
 // line even while the full-speed worker runs on.
 void ToolsController::view_about_to_paint() {
-  std::unique_lock<std::timed_mutex> lock(window_.model_mutex(), std::defer_lock);
-  if (!lock.try_lock_for(kLockWait)) return;
+  if (!lock_within(window_.model_mutex(), kLockWait)) return;
+  std::unique_lock<std::timed_mutex> lock(window_.model_mutex(), std::adopt_lock);
   const int step = window_.model().step;
   const double mean_p = window_.model().mean_p;
   const bool rebuilt = last_painted_step_ && step < *last_painted_step_;
