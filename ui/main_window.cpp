@@ -226,8 +226,9 @@ void MainWindow::save() {
   if (full_speed_running()) return;
   const FileError error = save_data_file(model_);
   if (error != FileError::none) {
+    // Like the load's file errors: no owner, so the window stays usable.
     show_message(QString::fromStdString(file_error_text(error, model_.data_file_name)),
-                 kErrorCaption, QMessageBox::Critical, this);
+                 kErrorCaption, QMessageBox::Critical, nullptr);
   }
 }
 
