@@ -3,6 +3,7 @@
 // stepping timer and the title afterwards.
 #include <QCheckBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 #include <atomic>
 #include <chrono>
@@ -179,6 +180,23 @@ class TestDialogsValues : public QObject {
     holder.join();
     QVERIFY(!changed_while_locked);
     COMPARE_EXACT(disp().p_display_min, 2.0);
+  }
+
+  // Display opens during a full-speed run; a fixed "Min P" below -10000 ends
+  // the run after its next step.
+  void display_during_a_full_speed_run() {
+    QSignalSpy finished(h.window.get(), &MainWindow::full_speed_finished);
+    h.window->handle_command(kCmdStartFullSpeed);
+    QVERIFY(h.window->full_speed_running());
+    QVERIFY(h.run(kCmdDisplay, [&](QDialog& d) {
+      control<QCheckBox>(d, Dis::kAutoP)->click();
+      type(d, Dis::kMinP, QStringLiteral("-20000"));
+      press(d, Dis::kOk);
+    }));
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 1, 20000);
+    QVERIFY(!h.window->full_speed_running());
+    COMPARE_EXACT(disp().p_display_min, -20000.0);
+    QCOMPARE(disp().auto_p_range, 0);
   }
 
   void parameters_shows_fields_and_ok_keeps_untouched_values() {
