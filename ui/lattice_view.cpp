@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "ui/lattice_picture.h"
+#include "ui/model_lock.h"
 
 namespace ombrisk {
 
@@ -28,8 +29,12 @@ QImage LatticeView::blank_picture() const {
 }
 
 void LatticeView::draw_picture(QImage& image) {
-  std::unique_lock<std::timed_mutex> lock(model_mutex_, std::defer_lock);
-  if (!lock.try_lock_for(mutex_wait_)) report_mutex_timeout();
+  std::unique_lock<std::timed_mutex> lock;  // released once the picture is drawn
+  if (lock_within(model_mutex_, mutex_wait_)) {
+    lock = std::unique_lock<std::timed_mutex>(model_mutex_, std::adopt_lock);
+  } else {
+    report_mutex_timeout();
+  }
   render_lattice_picture(image, model_, client_height_, text_height_, font());
 }
 
