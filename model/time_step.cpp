@@ -1,89 +1,190 @@
+// The time step in one pass over the rows: each row's new values go into
+// p_next, the row's stomata take their J (computed from p_current) in table
+// order, and the row's sum and bound contribution are noted while the row is
+// still in cache. Then p_current and p_next swap places: p_next holds stale
+// values until the next step overwrites every cell. Rows may be spread over
+// several threads; each row is computed the same way whichever thread does
+// it, and the per-row results are combined in row order, so the numbers never
+// depend on the thread count.
 #include "model/time_step.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "model/step_pool.h"
+#include "model/step_rows.h"
 
 namespace ombrisk {
 
 namespace {
-int g_step_threads = 0;
+
+using step_detail::Coefficients;
+using step_detail::RowStats;
+
+std::atomic<int> g_step_threads{0};
+
+// Below this many cells a step is too short for handing rows to other threads
+// to pay off.
+constexpr std::size_t kThreadedCells = 100000;
+constexpr int kMaxAutoThreads = 4;
+
+// Kept between steps so that a step allocates nothing once they are big
+// enough; one set per calling thread, so separate models may step at once.
+struct Scratch {
+  std::vector<int> row_start;  // stomata of row r: order[row_start[r] .. row_start[r + 1])
+  std::vector<int> order;      // stoma indices by row, in table order within a row
+  std::vector<RowStats> row_stats;
+};
+thread_local Scratch t_scratch;
+
+struct StepJob {
+  const double* cur;
+  double* next;
+  int rows;
+  int cols;
+  Coefficients q;
+  const ModelParameters* params;
+  const int* stoma_col;
+  double* stoma_j;
+  const int* row_start;
+  const int* order;
+  RowStats* stats;
+  bool bounds;
+  int bands;
+};
+
+void run_rows(const StepJob& job, int r0, int r1) {
+  const std::size_t cols = static_cast<std::size_t>(job.cols);
+  for (int r = r0; r < r1; ++r) {
+    double* out = job.next + r * cols;
+    step_detail::update_row(job.cur, job.rows, job.cols, r, job.q, out);
+    const double* old = job.cur + r * cols;
+    for (int k = job.row_start[r]; k < job.row_start[r + 1]; ++k) {
+      const int i = job.order[k];
+      const int c = job.stoma_col[i];
+      const double j = stoma_flux(*job.params, old[c]);
+      job.stoma_j[i] = j;
+      out[c] = out[c] - j;
+    }
+    step_detail::row_stats(out, job.cols, job.bounds, job.stats[r]);
+  }
 }
 
-void set_step_threads(int count) { g_step_threads = count < 0 ? 0 : count; }
-int step_threads() { return g_step_threads; }
+void run_band(void* context, int band) {
+  const StepJob& job = *static_cast<const StepJob*>(context);
+  const long rows = job.rows;
+  run_rows(job, static_cast<int>(rows * band / job.bands),
+           static_cast<int>(rows * (band + 1) / job.bands));
+}
 
-// Plain per-cell evaluation, neighbours subtracted in the order of the
-// neighbour table.
+int band_count(int rows, std::size_t cells) {
+  int n = g_step_threads.load(std::memory_order_relaxed);
+  if (n == 0) {
+    const int hw = static_cast<int>(std::thread::hardware_concurrency());
+    n = cells >= kThreadedCells ? std::clamp(hw, 1, kMaxAutoThreads) : 1;
+  }
+  return std::max(1, std::min(n, rows));
+}
+
+// Stomata grouped by row with a counting sort, table order kept within a row.
+// A stoma off the lattice is left out (and keeps its J).
+void sort_stomata(const StomaTable& st, int n, int rows, int cols, Scratch& s) {
+  s.row_start.assign(static_cast<std::size_t>(rows) + 2, 0);
+  s.order.resize(static_cast<std::size_t>(n));
+  int* start = s.row_start.data();
+  const int* row = st.stoma_row.data();
+  const int* col = st.stoma_col.data();
+  const auto inside = [&](int i) {
+    return static_cast<unsigned>(row[i]) < static_cast<unsigned>(rows) &&
+           static_cast<unsigned>(col[i]) < static_cast<unsigned>(cols);
+  };
+  for (int i = 0; i < n; ++i) {
+    if (inside(i)) ++start[row[i] + 2];
+  }
+  for (int r = 2; r < rows + 2; ++r) start[r] += start[r - 1];
+  for (int i = 0; i < n; ++i) {
+    if (inside(i)) s.order[start[row[i] + 1]++] = i;
+  }
+  // start[r] is now where row r begins, start[rows] the end of the last row.
+}
+
+}  // namespace
+
+void set_step_threads(int count) {
+  g_step_threads.store(count < 0 ? 0 : count, std::memory_order_relaxed);
+}
+int step_threads() { return g_step_threads.load(std::memory_order_relaxed); }
+
 void advance_step(ModelState& m) {
   const ModelParameters& prm = m.params;
   DisplaySettings& d = m.display;
   const int rows = m.rows, cols = m.cols;
-  m.target_p = prm.offset_from_mean == 1 ? prm.leaf_p + m.mean_p : prm.leaf_p;
-  const double target = m.target_p;
-
-  static const int even_dr[6] = {-1, 1, 0, 0, 1, 1};
-  static const int even_dc[6] = {0, 0, -1, 1, -1, 1};
-  static const int odd_dr[6] = {-1, 1, -1, -1, 0, 0};
-  static const int odd_dc[6] = {0, 0, -1, 1, -1, 1};
-
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < cols; ++c) {
-      const double p = m.p_current[r][c];
-      const int* dr = (c % 2 == 0) ? even_dr : odd_dr;
-      const int* dc = (c % 2 == 0) ? even_dc : odd_dc;
-      int k = 0;
-      for (int i = 0; i < 6; ++i) {
-        const int rr = r + dr[i], cc = c + dc[i];
-        if (rr >= 0 && rr < rows && cc >= 0 && cc < cols) ++k;
-      }
-      double x = k * p;
-      for (int i = 0; i < 6; ++i) {
-        const int rr = r + dr[i], cc = c + dc[i];
-        if (rr >= 0 && rr < rows && cc >= 0 && cc < cols) x = x - m.p_current[rr][cc];
-      }
-      const bool corner = (r == 0 || r == rows - 1) && (c == 0 || c == cols - 1);
-      double result;
-      if (corner) {
-        result = (p - x * prm.kepi) + (target - p) * prm.kin;
-      } else {
-        double dd = -(x * prm.kepi);
-        dd = dd + (target - p) * prm.kin;
-        result = dd + p;
-      }
-      m.p_next[r][c] = result;
-    }
+  if (rows <= 0 || cols <= 0) return;
+  const std::size_t cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
+  if (m.p_current.values.size() != cells) return;
+  if (m.p_next.values.size() != cells) {
+    m.p_next.rows = rows;
+    m.p_next.cols = cols;
+    m.p_next.values.resize(cells);
   }
+
+  m.target_p = prm.offset_from_mean == 1 ? prm.leaf_p + m.mean_p : prm.leaf_p;
 
   StomaTable& st = m.stomata;
+  const int n = std::max(
+      0, std::min({st.stoma_count, static_cast<int>(st.stoma_col.size()),
+                   static_cast<int>(st.stoma_row.size()), static_cast<int>(st.stoma_j.size())}));
+  Scratch& s = t_scratch;
+  sort_stomata(st, n, rows, cols, s);
+  if (s.row_stats.size() < static_cast<std::size_t>(rows)) s.row_stats.resize(rows);
+
+  const bool p_bounds = d.auto_p_range == 1;
+  StepJob job{m.p_current.values.data(),
+              m.p_next.values.data(),
+              rows,
+              cols,
+              Coefficients{prm.kepi, prm.kin, m.target_p},
+              &prm,
+              st.stoma_col.data(),
+              st.stoma_j.data(),
+              s.row_start.data(),
+              s.order.data(),
+              s.row_stats.data(),
+              p_bounds,
+              band_count(rows, cells)};
+  step_detail::step_pool().run(job.bands, run_band, &job);
+
   if (d.auto_j_range == 1) {
-    d.j_display_max = 0.0;
-    d.j_display_min = prm.Jmax;
-  }
-  for (int i = 0; i < st.stoma_count; ++i) {
-    const int r = st.stoma_row[i], c = st.stoma_col[i];
-    const double j = stoma_flux(prm, m.p_current[r][c]);
-    st.stoma_j[i] = j;
-    m.p_next[r][c] -= j;
-    if (d.auto_j_range == 1) {
-      if (!(j > d.j_display_min)) d.j_display_min = j;
-      if (!(d.j_display_max > j)) d.j_display_max = j;
+    double lo = prm.Jmax, hi = 0.0;
+    for (int i = 0; i < n; ++i) {
+      const double j = st.stoma_j[i];
+      if (!(j > lo)) lo = j;
+      if (!(hi > j)) hi = j;
     }
+    d.j_display_min = lo;
+    d.j_display_max = hi;
   }
 
-  if (d.auto_p_range == 1) {
-    d.p_display_min = kFloatMaxAsDouble;
-    d.p_display_max = -kFloatMaxAsDouble;
-  }
+  // The mean: row sums (see RowStats) added in row order from 0.0.
   double sum = 0.0;
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < cols; ++c) {
-      const double v = m.p_next[r][c];
-      m.p_current[r][c] = v;
-      sum += v;
-      if (d.auto_p_range == 1) {
-        if (!(v > d.p_display_min)) d.p_display_min = v;
-        if (!(d.p_display_max > v)) d.p_display_max = v;
-      }
-    }
-  }
+  for (int r = 0; r < rows; ++r) sum = sum + s.row_stats[r].sum;
   m.mean_p = sum / static_cast<double>(m.cell_count);
+  if (p_bounds) {
+    double lo = kFloatMaxAsDouble, hi = -kFloatMaxAsDouble;
+    for (int r = 0; r < rows; ++r) {
+      const RowStats& rs = s.row_stats[r];
+      step_detail::fold_lower(lo, rs.lo, rs.lo_resets);
+      step_detail::fold_upper(hi, rs.hi, rs.hi_resets);
+    }
+    d.p_display_min = lo;
+    d.p_display_max = hi;
+  }
+
+  std::swap(m.p_current, m.p_next);
 }
 
 }  // namespace ombrisk

@@ -1,0 +1,54 @@
+// Row-at-a-time pieces of the time step: the new values of one lattice row and
+// the statistics of one finished row. Internal to model/; the tests include it
+// to pin the vector path.
+#pragma once
+
+namespace ombrisk::step_detail {
+
+struct Coefficients {
+  double kepi;
+  double kin;
+  double target;
+};
+
+// Which vector instructions the row code uses. `automatic` picks AVX2 when
+// the processor has it. Every level gives the same bits.
+enum class SimdLevel { automatic, sse2, avx2 };
+void set_simd_level(SimdLevel level);
+// The level in use after resolving `automatic`.
+SimdLevel simd_level();
+
+// Writes the exchange and relaxation result of every cell of row r into `out`,
+// reading the lattice `grid` (rows x cols, row-major). Stomata are not applied.
+void update_row(const double* grid, int rows, int cols, int r, const Coefficients& q,
+                double* out);
+
+// What a row contributes to the statistics.
+//
+// Sum: four partial sums, partial j holding the row's cells c with c % 4 == j
+// added in column order starting from 0.0; the row sum is (s0 + s1) + (s2 + s3).
+//
+// Bounds: the display bounds are running "not greater than" scans. Over a row
+// with no NaN whose own scan (started from NaN) ends at m, a scan arriving with
+// bound s leaves (m > s) ? s : m for the minimum and (s > m) ? s : m for the
+// maximum. A NaN in the row resets the scan, so such a row leaves its own scan
+// result whatever arrived: `*_resets` is then set and `lo`/`hi` is that result.
+struct RowStats {
+  double sum;
+  double lo;
+  double hi;
+  bool lo_resets;
+  bool hi_resets;
+};
+
+void row_stats(const double* v, int cols, bool bounds, RowStats& out);
+
+// Folds a row's bound contribution into running bounds, in row order.
+inline void fold_lower(double& bound, double row_lo, bool resets) {
+  if (resets || !(row_lo > bound)) bound = row_lo;
+}
+inline void fold_upper(double& bound, double row_hi, bool resets) {
+  if (resets || !(bound > row_hi)) bound = row_hi;
+}
+
+}  // namespace ombrisk::step_detail
