@@ -140,19 +140,32 @@ MeanPPlotWindow::MeanPPlotWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
   resize(640, 420);
 
   connect(save_button_, &QPushButton::clicked, this, [this] { save_csv_clicked(); });
-  // The rate falls to 0 when the run stops, which no repaint would show.
+  // While shown: the rate falls to 0 when the run stops, which no repaint
+  // would show.
   header_timer_ = new QTimer(this);
   header_timer_->setInterval(1000);
   connect(header_timer_, &QTimer::timeout, this, [this] { update_header(); });
-  header_timer_->start();
   clock_.start();
   update_header();
+}
+
+void MeanPPlotWindow::showEvent(QShowEvent* event) {
+  update_header();
+  header_timer_->start();
+  QWidget::showEvent(event);
+}
+
+void MeanPPlotWindow::hideEvent(QHideEvent* event) {
+  header_timer_->stop();
+  QWidget::hideEvent(event);
 }
 
 void MeanPPlotWindow::record(int step, double mean_p) {
   series_.record(step, mean_p);
   if (series_.points().size() == 1) rate_.reset();
   rate_.add(step, clock_.nsecsElapsed() * 1e-9);
+  // Hidden, it only keeps the series; showing it brings the header up to date.
+  if (!isVisible()) return;
   update_header();
   plot_->update();
 }

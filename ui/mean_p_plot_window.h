@@ -45,6 +45,10 @@ class MeanPPlotWindow : public QWidget {
   void set_file_chooser(std::function<QString()> chooser) { choose_file_ = std::move(chooser); }
   QPushButton* save_button() const { return save_button_; }
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
  private:
   void save_csv_clicked();
   void update_header();
