@@ -35,7 +35,10 @@ void set_up(ModelState& m, Random& random) {
   randomize_stomata(m, random);
 }
 
+// Argument: the step's thread count (0 = the model's choice). One thread
+// compares the two with the least disturbance from other processes.
 void BM_PlainLoop(benchmark::State& state) {
+  set_step_threads(static_cast<int>(state.range(0)));
   ModelState m;
   Random random;
   start_up_model(m);
@@ -53,6 +56,7 @@ void BM_PlainLoop(benchmark::State& state) {
 // One iteration: "Start FullSpeed", then "Stop FullSpeed" once a repaint
 // boundary has passed; the run ends on the next one. Counts the steps made.
 void BM_FullSpeedWindow(benchmark::State& state) {
+  set_step_threads(static_cast<int>(state.range(0)));
   auto window = std::make_unique<MainWindow>();
   window->set_message_sink([](const QString&, const QString&, QMessageBox::Icon, QWidget*) {});
   set_up(window->model(), window->random());
@@ -87,8 +91,8 @@ void BM_FullSpeedWindow(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_PlainLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-BENCHMARK(BM_FullSpeedWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
+BENCHMARK(BM_PlainLoop)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_FullSpeedWindow)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
