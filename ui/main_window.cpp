@@ -34,7 +34,8 @@ const QString kErrorCaption = QStringLiteral("Error");
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-  register_window_resources();
+  static const bool resources_registered = (register_window_resources(), true);
+  (void)resources_registered;
   setObjectName(QString::fromLatin1(kWindowClassName));
   // Fixed size: it can be minimised but not resized or maximised.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -272,14 +273,13 @@ void MainWindow::start_full_speed() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-          auto* box = new QMessageBox(QMessageBox::NoIcon, kErrorCaption,
-                                      QStringLiteral("Can't get mutex to move!!"), QMessageBox::Ok);
+          const QString text = QStringLiteral("Can't get mutex to move!!");
           if (message_sink_) {
-            delete box;
-            message_sink_(QStringLiteral("Can't get mutex to move!!"), kErrorCaption,
-                          QMessageBox::NoIcon, nullptr);
+            message_sink_(text, kErrorCaption, QMessageBox::NoIcon, nullptr);
             return;
           }
+          // Not modal: the worker has gone on and the window stays usable.
+          auto* box = new QMessageBox(QMessageBox::NoIcon, kErrorCaption, text, QMessageBox::Ok);
           box->setAttribute(Qt::WA_DeleteOnClose);
           box->show();
         },
