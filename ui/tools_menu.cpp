@@ -136,17 +136,20 @@ QImage ToolsController::picture_now() const {
 
 // Every paint of the lattice adds the step on screen to the plot and, while
 // recording, writes a frame for each step not written yet (a repaint of the
-// same step adds none). A step going back means the lattice was rebuilt: the
-// plot starts again and the recording ends. Step, mean p and frame are read
-// together under the model lock, so a frame's name is the step in its status
-// line even while the full-speed worker runs on.
+// same step adds none). A step going back, or another lattice size, means the
+// lattice was rebuilt: the plot starts again and the recording ends. Step,
+// mean p and frame are read together under the model lock, so a frame's name
+// is the step in its status line even while the full-speed worker runs on.
 void ToolsController::view_about_to_paint() {
   if (!lock_within(window_.model_mutex(), kLockWait)) return;
   std::unique_lock<std::timed_mutex> lock(window_.model_mutex(), std::adopt_lock);
-  const int step = window_.model().step;
-  const double mean_p = window_.model().mean_p;
-  const bool rebuilt = last_painted_step_ && step < *last_painted_step_;
-  last_painted_step_ = step;
+  const ModelState& m = window_.model();
+  const int step = m.step;
+  const double mean_p = m.mean_p;
+  const Shown shown{step, m.rows, m.cols};
+  const bool rebuilt = last_shown_ && (step < last_shown_->step || m.rows != last_shown_->rows ||
+                                       m.cols != last_shown_->cols);
+  last_shown_ = shown;
   QImage frame;
   if (recorder_ && !rebuilt && last_frame_step_ != step) frame = picture_now();
   lock.unlock();

@@ -79,7 +79,13 @@ class ToolsController : public QObject {
 
   std::unique_ptr<FrameRecorder> recorder_;
   std::optional<int> last_frame_step_;
-  std::optional<int> last_painted_step_;
+  // What the previous paint showed, to see a rebuilt lattice.
+  struct Shown {
+    int step;
+    int rows;
+    int cols;
+  };
+  std::optional<Shown> last_shown_;
 };
 
 // Puts the tools into `window`; the controller is owned by the window.

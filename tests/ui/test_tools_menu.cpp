@@ -188,6 +188,19 @@ class TestToolsMenu : public QObject {
     QCOMPARE(points.size(), std::size_t{2});
     QCOMPARE(points[0].step, 0);
     QCOMPARE(points[1].step, 1);
+
+    // A rebuild at step 0 that changes the lattice size ends it too.
+    w->handle_command(kCmdRestart);
+    paint();
+    tools->record_frames_action()->trigger();
+    paint();
+    QVERIFY(tools->recording());
+    ModelState& m = w->model();
+    free_lattice(m);
+    m.rows = m.cols = 50;
+    reset_lattice(m);
+    paint();
+    QVERIFY(!tools->recording());
   }
 
   void failed_frame_ends_recording_with_one_message() {
