@@ -11,9 +11,11 @@ namespace {
 
 std::atomic<SimdLevel> g_forced{SimdLevel::automatic};
 
-bool cpu_has_avx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
+SimdLevel best_level() {
+  static const SimdLevel best = __builtin_cpu_supports("avx512f")  ? SimdLevel::avx512
+                                : __builtin_cpu_supports("avx2") ? SimdLevel::avx2
+                                                                 : SimdLevel::sse2;
+  return best;
 }
 
 // a + b and a * b exactly as written. When both operands are NaN the result
@@ -39,75 +41,80 @@ __attribute__((target("avx2"))) inline __m256d mul_pd(__m256d a, __m256d b) {
   return r;
 }
 
-// Any cell, edges and corners included: in-lattice neighbours in the order of
-// the neighbour table, the corner form for the four corners.
-double edge_cell(const double* grid, int rows, int cols, int r, int c, const Coefficients& q) {
-  static const int even_dr[6] = {-1, 1, 0, 0, 1, 1};
-  static const int even_dc[6] = {0, 0, -1, 1, -1, 1};
-  static const int odd_dr[6] = {-1, 1, -1, -1, 0, 0};
-  static const int odd_dc[6] = {0, 0, -1, 1, -1, 1};
-  const auto at = [&](int rr, int cc) {
-    return grid[static_cast<std::size_t>(rr) * cols + cc];
-  };
-  const double p = at(r, c);
-  const int* dr = (c % 2 == 0) ? even_dr : odd_dr;
-  const int* dc = (c % 2 == 0) ? even_dc : odd_dc;
-  int k = 0;
-  for (int i = 0; i < 6; ++i) {
-    const int rr = r + dr[i], cc = c + dc[i];
-    if (rr >= 0 && rr < rows && cc >= 0 && cc < cols) ++k;
-  }
-  double x = k * p;
-  for (int i = 0; i < 6; ++i) {
-    const int rr = r + dr[i], cc = c + dc[i];
-    if (rr >= 0 && rr < rows && cc >= 0 && cc < cols) x = x - at(rr, cc);
-  }
-  const bool corner = (r == 0 || r == rows - 1) && (c == 0 || c == cols - 1);
-  if (corner) return (p - x * q.kepi) + (q.target - p) * q.kin;
-  double d = -(x * q.kepi);
-  d = d + (q.target - p) * q.kin;
-  return d + p;
+__attribute__((target("avx512f"))) inline __m512d add_pd(__m512d a, __m512d b) {
+  __m512d r;
+  asm("vaddpd %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));
+  return r;
+}
+__attribute__((target("avx512f"))) inline __m512d mul_pd(__m512d a, __m512d b) {
+  __m512d r;
+  asm("vmulpd %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));
+  return r;
 }
 
-// A cell of column c, 0 < c < cols - 1, of a row with (Up) or without a row
-// above and (Down) or without a row below.
-template <bool Up, bool Down>
-inline double inner_cell(const double* u, const double* m, const double* d, int c,
-                         const Coefficients& q) {
+inline double add_sd(double a, double b) {
+  asm("addsd %1, %0" : "+x"(a) : "x"(b));
+  return a;
+}
+inline double mul_sd(double a, double b) {
+  asm("mulsd %1, %0" : "+x"(a) : "x"(b));
+  return a;
+}
+
+// Cell c of a row with or without a row above (Up), a row below (Down), a
+// column to the left (Left) and to the right (Right): the in-lattice
+// neighbours subtracted in the order of the neighbour table, and the corner
+// form where the cell is a corner. The operations are pinned like the vector
+// ones, so every column gives the same bits whichever code computes it.
+template <bool Up, bool Down, bool Left, bool Right>
+inline double cell(const double* u, const double* m, const double* d, int c,
+                   const Coefficients& q) {
   const double p = m[c];
   double x;
   if ((c & 1) == 0) {
-    constexpr int k = 2 + (Up ? 1 : 0) + (Down ? 3 : 0);
-    x = k * p;
+    constexpr int k = Up + Down + Left + Right + (Down && Left) + (Down && Right);
+    x = mul_sd(k, p);
     if constexpr (Up) x = x - u[c];
     if constexpr (Down) x = x - d[c];
-    x = x - m[c - 1];
-    x = x - m[c + 1];
-    if constexpr (Down) {
-      x = x - d[c - 1];
-      x = x - d[c + 1];
-    }
+    if constexpr (Left) x = x - m[c - 1];
+    if constexpr (Right) x = x - m[c + 1];
+    if constexpr (Down && Left) x = x - d[c - 1];
+    if constexpr (Down && Right) x = x - d[c + 1];
   } else {
-    constexpr int k = 2 + (Up ? 3 : 0) + (Down ? 1 : 0);
-    x = k * p;
+    constexpr int k = Up + Down + (Up && Left) + (Up && Right) + Left + Right;
+    x = mul_sd(k, p);
     if constexpr (Up) x = x - u[c];
     if constexpr (Down) x = x - d[c];
-    if constexpr (Up) {
-      x = x - u[c - 1];
-      x = x - u[c + 1];
-    }
-    x = x - m[c - 1];
-    x = x - m[c + 1];
+    if constexpr (Up && Left) x = x - u[c - 1];
+    if constexpr (Up && Right) x = x - u[c + 1];
+    if constexpr (Left) x = x - m[c - 1];
+    if constexpr (Right) x = x - m[c + 1];
   }
-  double dd = -(x * q.kepi);
-  dd = dd + (q.target - p) * q.kin;
-  return dd + p;
+  if constexpr ((!Up || !Down) && (!Left || !Right)) {
+    return add_sd(p - mul_sd(x, q.kepi), mul_sd(q.target - p, q.kin));
+  } else {
+    double dd = -mul_sd(x, q.kepi);
+    dd = add_sd(dd, mul_sd(q.target - p, q.kin));
+    return add_sd(dd, p);
+  }
 }
 
 template <bool Up, bool Down>
 void inner_cells(const double* u, const double* m, const double* d, int c0, int c1,
                  const Coefficients& q, double* out) {
-  for (int c = c0; c < c1; ++c) out[c] = inner_cell<Up, Down>(u, m, d, c, q);
+  for (int c = c0; c < c1; ++c) out[c] = cell<Up, Down, true, true>(u, m, d, c, q);
+}
+
+// The first and last cells of a row; the cells between them are done elsewhere.
+template <bool Up, bool Down>
+void row_ends(const double* u, const double* m, const double* d, int cols,
+              const Coefficients& q, double* out) {
+  if (cols == 1) {
+    out[0] = cell<Up, Down, false, false>(u, m, d, 0, q);
+    return;
+  }
+  out[0] = cell<Up, Down, false, true>(u, m, d, 0, q);
+  out[cols - 1] = cell<Up, Down, true, false>(u, m, d, cols - 1, q);
 }
 
 // Interior row, columns [c0, c1), c0 even, (c1 - c0) even; two cells (one even,
@@ -177,14 +184,85 @@ __attribute__((target("avx2"))) void inner_quads_avx2(const double* u, const dou
   }
 }
 
+// x[c-1 .. c+6] from x[c-8 .. c-1] and x[c .. c+7]. (The full-mask forms
+// here and below are the same instructions; GCC 12 warns about the unmasked
+// intrinsics' undefined source.)
+__attribute__((target("avx512f"))) inline __m512d left(__m512d prev, __m512d cur) {
+  return _mm512_castsi512_pd(
+      _mm512_mask_alignr_epi64(_mm512_castpd_si512(cur), 0xFF, _mm512_castpd_si512(cur),
+                               _mm512_castpd_si512(prev), 7));
+}
+// x[c+1 .. c+8] from x[c .. c+7] and x[c+8 .. c+15].
+__attribute__((target("avx512f"))) inline __m512d right(__m512d cur, __m512d next) {
+  return _mm512_castsi512_pd(
+      _mm512_mask_alignr_epi64(_mm512_castpd_si512(cur), 0xFF, _mm512_castpd_si512(next),
+                               _mm512_castpd_si512(cur), 1));
+}
+
+// As inner_pairs_sse2, eight cells at a time; (c1 - c0) a multiple of 8,
+// c1 < cols. Each row is loaded once, 8 cells at a time, and the vectors of
+// the cells one to the left and one to the right are shifted out of the
+// neighbouring loads (unaligned loads at c - 1 and c + 1 would split cache
+// lines). Loads outside [c0 - 1, c1] are masked off.
+__attribute__((target("avx512f"))) void inner_octets_avx512(const double* u, const double* m,
+                                                            const double* d, int c0, int c1,
+                                                            int cols, const Coefficients& q,
+                                                            double* out) {
+  const __m512d six = _mm512_set1_pd(6.0);
+  const __m512d kepi = _mm512_set1_pd(q.kepi);
+  const __m512d kin = _mm512_set1_pd(q.kin);
+  const __m512d target = _mm512_set1_pd(q.target);
+  const __m512i sign = _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ull));
+  const __mmask8 odd = 0xAA;  // lanes 1, 3, 5, 7 are odd columns
+  const __mmask8 only_last = 0x80;
+  __m512d up = _mm512_maskz_loadu_pd(only_last, u + c0 - 8), uc = _mm512_loadu_pd(u + c0);
+  __m512d mp = _mm512_maskz_loadu_pd(only_last, m + c0 - 8), mc = _mm512_loadu_pd(m + c0);
+  __m512d dp = _mm512_maskz_loadu_pd(only_last, d + c0 - 8), dc = _mm512_loadu_pd(d + c0);
+  for (int c = c0; c < c1; c += 8) {
+    const int ahead = cols - (c + 8);  // cells left in the row after this octet
+    const __mmask8 next_mask =
+        ahead >= 8 ? static_cast<__mmask8>(0xFF) : static_cast<__mmask8>((1u << ahead) - 1);
+    const __m512d un = _mm512_maskz_loadu_pd(next_mask, u + c + 8);
+    const __m512d mn = _mm512_maskz_loadu_pd(next_mask, m + c + 8);
+    const __m512d dn = _mm512_maskz_loadu_pd(next_mask, d + c + 8);
+    const __m512d ml = left(mp, mc), mr = right(mc, mn);
+    const __m512d n3 = _mm512_mask_blend_pd(odd, ml, left(up, uc));
+    const __m512d n4 = _mm512_mask_blend_pd(odd, mr, right(uc, un));
+    const __m512d n5 = _mm512_mask_blend_pd(odd, left(dp, dc), ml);
+    const __m512d n6 = _mm512_mask_blend_pd(odd, right(dc, dn), mr);
+    __m512d x = mul_pd(six, mc);
+    x = _mm512_sub_pd(x, uc);
+    x = _mm512_sub_pd(x, dc);
+    x = _mm512_sub_pd(x, n3);
+    x = _mm512_sub_pd(x, n4);
+    x = _mm512_sub_pd(x, n5);
+    x = _mm512_sub_pd(x, n6);
+    __m512d dd = _mm512_castsi512_pd(
+        _mm512_xor_si512(_mm512_castpd_si512(mul_pd(x, kepi)), sign));
+    dd = add_pd(dd, mul_pd(_mm512_sub_pd(target, mc), kin));
+    _mm512_storeu_pd(out + c, add_pd(dd, mc));
+    up = uc;
+    uc = un;
+    mp = mc;
+    mc = mn;
+    dp = dc;
+    dc = dn;
+  }
+}
+
 // Interior row, columns 1 .. cols-2.
 void inner_row_full(const double* u, const double* m, const double* d, int cols,
-                    const Coefficients& q, double* out, bool avx2) {
+                    const Coefficients& q, double* out, SimdLevel level) {
   const int last = cols - 1;  // first column not done here
   if (last <= 1) return;
-  out[1] = inner_cell<true, true>(u, m, d, 1, q);
+  out[1] = cell<true, true, true, true>(u, m, d, 1, q);
   int c = 2;
-  if (avx2) {
+  if (level == SimdLevel::avx512) {
+    const int octets_end = c + ((last - c) / 8) * 8;
+    inner_octets_avx512(u, m, d, c, octets_end, cols, q, out);
+    c = octets_end;
+  }
+  if (level == SimdLevel::avx512 || level == SimdLevel::avx2) {
     const int quads_end = c + ((last - c) / 4) * 4;
     inner_quads_avx2(u, m, d, c, quads_end, q, out);
     c = quads_end;
@@ -210,59 +288,117 @@ void scan_bounds(const double* v, int cols, RowStats& out) {
   out.hi_resets = any_nan;
 }
 
-// Lane j of `sum`, `lo`, `hi` takes cells c % 4 == j. MINPD(s, v) gives
-// (s < v) ? s : v, which is exactly "replace s by v unless v > s" per lane
-// (NaN included); MAXPD likewise for the upper bound.
+// Partial sum j takes the cells c % 16 == j (16 independent chains keep the
+// adds from waiting on each other). The bound lanes may take the cells in any
+// grouping: they are only used when the row has no NaN, and then only their
+// smallest and largest values count. MINPD(s, v) gives (s < v) ? s : v, which
+// is "replace s by v unless v > s" per lane, NaN included; MAXPD likewise.
+constexpr int kSumLanes = 16;
+
 struct Lanes {
-  double sum[4];
-  double lo[4];
-  double hi[4];
+  double sum[kSumLanes];
+  double lo;
+  double hi;
 };
 
-void lanes_sse2(const double* v, int quads_end, bool bounds, Lanes& l) {
-  __m128d s01 = _mm_setzero_pd(), s23 = _mm_setzero_pd();
-  if (bounds) {
-    __m128d lo01 = _mm_set1_pd(NAN), lo23 = lo01, hi01 = lo01, hi23 = lo01;
-    for (int c = 0; c < quads_end; c += 4) {
-      const __m128d a = _mm_loadu_pd(v + c), b = _mm_loadu_pd(v + c + 2);
-      s01 = add_pd(s01, a);
-      s23 = add_pd(s23, b);
-      lo01 = _mm_min_pd(lo01, a);
-      lo23 = _mm_min_pd(lo23, b);
-      hi01 = _mm_max_pd(hi01, a);
-      hi23 = _mm_max_pd(hi23, b);
-    }
-    _mm_storeu_pd(l.lo, lo01);
-    _mm_storeu_pd(l.lo + 2, lo23);
-    _mm_storeu_pd(l.hi, hi01);
-    _mm_storeu_pd(l.hi + 2, hi23);
-  } else {
-    for (int c = 0; c < quads_end; c += 4) {
-      s01 = add_pd(s01, _mm_loadu_pd(v + c));
-      s23 = add_pd(s23, _mm_loadu_pd(v + c + 2));
+void lanes_sse2(const double* v, int end, bool bounds, Lanes& l) {
+  __m128d s[8];
+  for (__m128d& a : s) a = _mm_setzero_pd();
+  for (int c = 0; c < end; c += 16) {
+    for (int k = 0; k < 8; ++k) s[k] = add_pd(s[k], _mm_loadu_pd(v + c + 2 * k));
+  }
+  for (int k = 0; k < 8; ++k) _mm_storeu_pd(l.sum + 2 * k, s[k]);
+  if (!bounds) return;
+  __m128d lo[4], hi[4];
+  for (int k = 0; k < 4; ++k) lo[k] = hi[k] = _mm_set1_pd(NAN);
+  for (int c = 0; c < end; c += 8) {
+    for (int k = 0; k < 4; ++k) {
+      const __m128d a = _mm_loadu_pd(v + c + 2 * k);
+      lo[k] = _mm_min_pd(lo[k], a);
+      hi[k] = _mm_max_pd(hi[k], a);
     }
   }
-  _mm_storeu_pd(l.sum, s01);
-  _mm_storeu_pd(l.sum + 2, s23);
+  double los[8], his[8];
+  for (int k = 0; k < 4; ++k) {
+    _mm_storeu_pd(los + 2 * k, lo[k]);
+    _mm_storeu_pd(his + 2 * k, hi[k]);
+  }
+  l.lo = los[0];
+  l.hi = his[0];
+  for (int j = 1; j < 8; ++j) {
+    if (los[j] < l.lo) l.lo = los[j];
+    if (his[j] > l.hi) l.hi = his[j];
+  }
 }
 
-__attribute__((target("avx2"))) void lanes_avx2(const double* v, int quads_end, bool bounds,
+__attribute__((target("avx2"))) void lanes_avx2(const double* v, int end, bool bounds,
                                                 Lanes& l) {
-  __m256d s = _mm256_setzero_pd();
+  __m256d s[4];
+  for (__m256d& a : s) a = _mm256_setzero_pd();
   if (bounds) {
-    __m256d lo = _mm256_set1_pd(NAN), hi = lo;
-    for (int c = 0; c < quads_end; c += 4) {
-      const __m256d a = _mm256_loadu_pd(v + c);
-      s = add_pd(s, a);
-      lo = _mm256_min_pd(lo, a);
-      hi = _mm256_max_pd(hi, a);
+    __m256d lo[4], hi[4];
+    for (int k = 0; k < 4; ++k) lo[k] = hi[k] = _mm256_set1_pd(NAN);
+    for (int c = 0; c < end; c += 16) {
+      for (int k = 0; k < 4; ++k) {
+        const __m256d a = _mm256_loadu_pd(v + c + 4 * k);
+        s[k] = add_pd(s[k], a);
+        lo[k] = _mm256_min_pd(lo[k], a);
+        hi[k] = _mm256_max_pd(hi[k], a);
+      }
     }
-    _mm256_storeu_pd(l.lo, lo);
-    _mm256_storeu_pd(l.hi, hi);
+    double los[16], his[16];
+    for (int k = 0; k < 4; ++k) {
+      _mm256_storeu_pd(los + 4 * k, lo[k]);
+      _mm256_storeu_pd(his + 4 * k, hi[k]);
+    }
+    l.lo = los[0];
+    l.hi = his[0];
+    for (int j = 1; j < 16; ++j) {
+      if (los[j] < l.lo) l.lo = los[j];
+      if (his[j] > l.hi) l.hi = his[j];
+    }
   } else {
-    for (int c = 0; c < quads_end; c += 4) s = add_pd(s, _mm256_loadu_pd(v + c));
+    for (int c = 0; c < end; c += 16) {
+      for (int k = 0; k < 4; ++k) s[k] = add_pd(s[k], _mm256_loadu_pd(v + c + 4 * k));
+    }
   }
-  _mm256_storeu_pd(l.sum, s);
+  for (int k = 0; k < 4; ++k) _mm256_storeu_pd(l.sum + 4 * k, s[k]);
+}
+
+__attribute__((target("avx512f"))) void lanes_avx512(const double* v, int end, bool bounds,
+                                                     Lanes& l) {
+  __m512d s0 = _mm512_setzero_pd(), s1 = s0;
+  constexpr __mmask8 kAll = 0xFF;
+  if (bounds) {
+    __m512d lo0 = _mm512_set1_pd(NAN), lo1 = lo0, hi0 = lo0, hi1 = lo0;
+    for (int c = 0; c < end; c += 16) {
+      const __m512d a = _mm512_loadu_pd(v + c), b = _mm512_loadu_pd(v + c + 8);
+      s0 = add_pd(s0, a);
+      s1 = add_pd(s1, b);
+      lo0 = _mm512_mask_min_pd(lo0, kAll, lo0, a);
+      lo1 = _mm512_mask_min_pd(lo1, kAll, lo1, b);
+      hi0 = _mm512_mask_max_pd(hi0, kAll, hi0, a);
+      hi1 = _mm512_mask_max_pd(hi1, kAll, hi1, b);
+    }
+    double los[16], his[16];
+    _mm512_storeu_pd(los, lo0);
+    _mm512_storeu_pd(los + 8, lo1);
+    _mm512_storeu_pd(his, hi0);
+    _mm512_storeu_pd(his + 8, hi1);
+    l.lo = los[0];
+    l.hi = his[0];
+    for (int j = 1; j < 16; ++j) {
+      if (los[j] < l.lo) l.lo = los[j];
+      if (his[j] > l.hi) l.hi = his[j];
+    }
+  } else {
+    for (int c = 0; c < end; c += 16) {
+      s0 = add_pd(s0, _mm512_loadu_pd(v + c));
+      s1 = add_pd(s1, _mm512_loadu_pd(v + c + 8));
+    }
+  }
+  _mm512_storeu_pd(l.sum, s0);
+  _mm512_storeu_pd(l.sum + 8, s1);
 }
 
 }  // namespace
@@ -271,9 +407,9 @@ void set_simd_level(SimdLevel level) { g_forced.store(level, std::memory_order_r
 
 SimdLevel simd_level() {
   const SimdLevel forced = g_forced.load(std::memory_order_relaxed);
-  if (forced == SimdLevel::avx2 && !cpu_has_avx2()) return SimdLevel::sse2;
-  if (forced != SimdLevel::automatic) return forced;
-  return cpu_has_avx2() ? SimdLevel::avx2 : SimdLevel::sse2;
+  const SimdLevel best = best_level();
+  if (forced == SimdLevel::automatic) return best;
+  return static_cast<int>(forced) < static_cast<int>(best) ? forced : best;
 }
 
 void update_row(const double* grid, int rows, int cols, int r, const Coefficients& q,
@@ -281,57 +417,54 @@ void update_row(const double* grid, int rows, int cols, int r, const Coefficient
   const double* m = grid + static_cast<std::size_t>(r) * cols;
   const double* u = r > 0 ? m - cols : nullptr;
   const double* d = r + 1 < rows ? m + cols : nullptr;
-  out[0] = edge_cell(grid, rows, cols, r, 0, q);
   const int last = cols - 1;
   if (u && d) {
-    inner_row_full(u, m, d, cols, q, out, simd_level() == SimdLevel::avx2);
+    row_ends<true, true>(u, m, d, cols, q, out);
+    inner_row_full(u, m, d, cols, q, out, simd_level());
   } else if (d) {
+    row_ends<false, true>(u, m, d, cols, q, out);
     inner_cells<false, true>(u, m, d, 1, last, q, out);
   } else if (u) {
+    row_ends<true, false>(u, m, d, cols, q, out);
     inner_cells<true, false>(u, m, d, 1, last, q, out);
   } else {
+    row_ends<false, false>(u, m, d, cols, q, out);
     inner_cells<false, false>(u, m, d, 1, last, q, out);
   }
-  if (last > 0) out[last] = edge_cell(grid, rows, cols, r, last, q);
 }
 
 void row_stats(const double* v, int cols, bool bounds, RowStats& out) {
   Lanes l;
-  const int quads_end = (cols / 4) * 4;
-  if (simd_level() == SimdLevel::avx2) {
-    lanes_avx2(v, quads_end, bounds, l);
-  } else {
-    lanes_sse2(v, quads_end, bounds, l);
+  const int end = (cols / kSumLanes) * kSumLanes;
+  switch (simd_level()) {
+    case SimdLevel::avx512: lanes_avx512(v, end, bounds, l); break;
+    case SimdLevel::avx2: lanes_avx2(v, end, bounds, l); break;
+    default: lanes_sse2(v, end, bounds, l); break;
   }
-  for (int c = quads_end; c < cols; ++c) {
-    const int j = c - quads_end;
+  for (int c = end; c < cols; ++c) {
+    const int j = c - end;
     l.sum[j] = l.sum[j] + v[c];
     if (bounds) {
-      if (!(v[c] > l.lo[j])) l.lo[j] = v[c];
-      if (!(l.hi[j] > v[c])) l.hi[j] = v[c];
+      if (v[c] < l.lo) l.lo = v[c];
+      if (v[c] > l.hi) l.hi = v[c];
     }
   }
-  out.sum = (l.sum[0] + l.sum[1]) + (l.sum[2] + l.sum[3]);
+  double quarter[4];
+  for (int j = 0; j < 4; ++j) {
+    quarter[j] = (l.sum[j] + l.sum[j + 4]) + (l.sum[j + 8] + l.sum[j + 12]);
+  }
+  out.sum = (quarter[0] + quarter[1]) + (quarter[2] + quarter[3]);
   if (!bounds) return;
-  // A row without NaN: the lane results are the row's values nearest each end,
-  // and equal values have equal bits except +0.0 and -0.0. A NaN sum (a NaN
-  // cell, or +inf with -inf), a zero bound or a lane without cells takes the
+  // A row without NaN: the lanes hold the row's values nearest each end, and
+  // equal values have equal bits except +0.0 and -0.0. A NaN sum (a NaN cell,
+  // or +inf with -inf), a zero bound or a lane without cells takes the
   // sequential scan instead.
-  if (std::isnan(out.sum) || cols < 4) {
+  if (std::isnan(out.sum) || end == 0 || l.lo == 0.0 || l.hi == 0.0) {
     scan_bounds(v, cols, out);
     return;
   }
-  double lo = l.lo[0], hi = l.hi[0];
-  for (int j = 1; j < 4; ++j) {
-    if (l.lo[j] < lo) lo = l.lo[j];
-    if (l.hi[j] > hi) hi = l.hi[j];
-  }
-  if (lo == 0.0 || hi == 0.0) {
-    scan_bounds(v, cols, out);
-    return;
-  }
-  out.lo = lo;
-  out.hi = hi;
+  out.lo = l.lo;
+  out.hi = l.hi;
   out.lo_resets = false;
   out.hi_resets = false;
 }

@@ -11,9 +11,10 @@ struct Coefficients {
   double target;
 };
 
-// Which vector instructions the row code uses. `automatic` picks AVX2 when
-// the processor has it. Every level gives the same bits.
-enum class SimdLevel { automatic, sse2, avx2 };
+// Which vector instructions the row code uses. `automatic` picks the widest
+// the processor has; a level it lacks falls back to the widest it has. Every
+// level gives the same bits.
+enum class SimdLevel { sse2 = 1, avx2 = 2, avx512 = 3, automatic = 4 };
 void set_simd_level(SimdLevel level);
 // The level in use after resolving `automatic`.
 SimdLevel simd_level();
@@ -25,8 +26,10 @@ void update_row(const double* grid, int rows, int cols, int r, const Coefficient
 
 // What a row contributes to the statistics.
 //
-// Sum: four partial sums, partial j holding the row's cells c with c % 4 == j
-// added in column order starting from 0.0; the row sum is (s0 + s1) + (s2 + s3).
+// Sum: sixteen partial sums, partial j holding the row's cells c with
+// c % 16 == j added in column order starting from 0.0; then
+// q_j = (s_j + s_(j+4)) + (s_(j+8) + s_(j+12)) for j < 4, and the row sum is
+// (q0 + q1) + (q2 + q3).
 //
 // Bounds: the display bounds are running "not greater than" scans. Over a row
 // with no NaN whose own scan (started from NaN) ends at m, a scan arriving with

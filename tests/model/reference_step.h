@@ -8,15 +8,18 @@
 
 namespace ombrisk::reference {
 
-// Sums the cells in the fixed order the fast step documents: per row four
-// partial sums (cell c into partial c % 4, in column order, from 0.0), the row
-// sum (s0 + s1) + (s2 + s3), rows added in row order from 0.0.
+// Sums the cells in the fixed order the fast step documents: per row sixteen
+// partial sums (cell c into partial c % 16, in column order, from 0.0),
+// q_j = (s_j + s_(j+4)) + (s_(j+8) + s_(j+12)), the row sum
+// (q0 + q1) + (q2 + q3), rows added in row order from 0.0.
 inline double documented_order_sum(const PGrid& g, int rows, int cols) {
   double total = 0.0;
   for (int r = 0; r < rows; ++r) {
-    double s[4] = {0.0, 0.0, 0.0, 0.0};
-    for (int c = 0; c < cols; ++c) s[c % 4] = s[c % 4] + g[r][c];
-    total = total + ((s[0] + s[1]) + (s[2] + s[3]));
+    double s[16] = {};
+    for (int c = 0; c < cols; ++c) s[c % 16] = s[c % 16] + g[r][c];
+    double q[4];
+    for (int j = 0; j < 4; ++j) q[j] = (s[j] + s[j + 4]) + (s[j + 8] + s[j + 12]);
+    total = total + ((q[0] + q[1]) + (q[2] + q[3]));
   }
   return total;
 }

@@ -38,6 +38,11 @@ struct StepSettings {
   }
 };
 
+const SimdLevel kLevels[] = {SimdLevel::sse2, SimdLevel::avx2, SimdLevel::avx512};
+std::string level_name(SimdLevel level) {
+  return level == SimdLevel::avx512 ? " avx512" : level == SimdLevel::avx2 ? " avx2" : " sse2";
+}
+
 ModelState make_lattice(int rows, int cols, int stomata) {
   ModelState m;
   m.rows = rows;
@@ -159,7 +164,7 @@ void compare_steps(const Setup& s, std::uint64_t seed, int steps) {
   StepSettings keep;
   const ModelState start = random_model(s, seed);
   std::vector<ModelState> first;  // the first path's model after each step
-  for (SimdLevel level : {SimdLevel::sse2, SimdLevel::avx2}) {
+  for (SimdLevel level : kLevels) {
     for (int threads : {1, 2, 3}) {
       step_detail::set_simd_level(level);
       set_step_threads(threads);
@@ -174,13 +179,13 @@ void compare_steps(const Setup& s, std::uint64_t seed, int steps) {
           expect_identical(fast, first[i],
                            "paths differ at step " + std::to_string(i + 1) + " threads " +
                                std::to_string(threads) +
-                               (level == SimdLevel::avx2 ? " avx2" : " sse2"));
+                               level_name(level));
         }
         expect_same(fast, ref,
                     std::to_string(s.rows) + "x" + std::to_string(s.cols) + " seed " +
                         std::to_string(seed) + " step " + std::to_string(i + 1) + " threads " +
                         std::to_string(threads) +
-                        (level == SimdLevel::avx2 ? " avx2" : " sse2"));
+                        level_name(level));
         if (::testing::Test::HasFailure()) return;
       }
     }
@@ -227,7 +232,7 @@ TEST(TimeStep, MatchesPlainStepOnAllZeroLatticeWithNegativeZeros) {
       ASSERT_GT(negative, 0);
       ASSERT_LT(negative, static_cast<int>(probe.p_current.values.size()));
     }
-    for (SimdLevel level : {SimdLevel::sse2, SimdLevel::avx2}) {
+    for (SimdLevel level : kLevels) {
       for (int threads : {1, 2, 3}) {
         step_detail::set_simd_level(level);
         set_step_threads(threads);
@@ -269,7 +274,7 @@ TEST(TimeStep, RowBoundsFoldLikeOneSequentialScan) {
       if (!(x > lo)) lo = x;
       if (!(hi > x)) hi = x;
     }
-    for (SimdLevel level : {SimdLevel::sse2, SimdLevel::avx2}) {
+    for (SimdLevel level : kLevels) {
       step_detail::set_simd_level(level);
       double flo = start_lo, fhi = start_hi;
       for (int r = 0; r < rows; ++r) {
@@ -327,7 +332,7 @@ TEST(TimeStep, NeighbourSetsOfEdgesAndCorners) {
       {R - 1, C - 1, 3, {{R - 2, C - 1}, {R - 2, C - 2}, {R - 1, C - 2}}},
   };
   StepSettings keep;
-  for (SimdLevel level : {SimdLevel::sse2, SimdLevel::avx2}) {
+  for (SimdLevel level : kLevels) {
     step_detail::set_simd_level(level);
     for (const Case& k : cases) {
       ModelState m = make_lattice(R, C, 0);

@@ -1,0 +1,82 @@
+// One time step on 800 x 800 with 20000 stomata, against a plain memcpy of one
+// 800 x 800 grid into another (the memory-speed yardstick) and against the
+// plain one-cell-at-a-time step.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "model/model_state.h"
+#include "model/step_rows.h"
+#include "model/time_step.h"
+#include "tests/model/reference_step.h"
+
+namespace {
+
+using namespace ombrisk;
+
+constexpr int kSide = 800;
+constexpr int kStomata = 20000;
+
+ModelState busy_lattice() {
+  ModelState m;
+  m.rows = m.cols = kSide;
+  m.stomata.stoma_count = kStomata;
+  reset_lattice(m);
+  allocate_stoma_table(m);
+  std::mt19937 rng(2024);
+  for (int i = 0; i < kStomata; ++i) {
+    m.stomata.stoma_row[i] = static_cast<int>(rng() % kSide);
+    m.stomata.stoma_col[i] = static_cast<int>(rng() % kSide);
+  }
+  return m;
+}
+
+void BM_Memcpy800(benchmark::State& state) {
+  std::vector<double> a(static_cast<std::size_t>(kSide) * kSide, 1.0), b(a.size(), 2.0);
+  for (auto _ : state) {
+    std::memcpy(b.data(), a.data(), a.size() * sizeof(double));
+    benchmark::DoNotOptimize(b.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<long>(a.size() * sizeof(double)));
+}
+BENCHMARK(BM_Memcpy800)->Unit(benchmark::kMicrosecond);
+
+// Arguments: thread count, vector path (0 automatic, 1 SSE2 only).
+void BM_Step800(benchmark::State& state) {
+  const int saved = step_threads();
+  set_step_threads(static_cast<int>(state.range(0)));
+  step_detail::set_simd_level(state.range(1) == 1 ? step_detail::SimdLevel::sse2
+                                                  : step_detail::SimdLevel::automatic);
+  ModelState m = busy_lattice();
+  for (int i = 0; i < 5; ++i) advance_step(m);
+  for (auto _ : state) {
+    advance_step(m);
+    benchmark::DoNotOptimize(m.mean_p);
+  }
+  set_step_threads(saved);
+  step_detail::set_simd_level(step_detail::SimdLevel::automatic);
+}
+BENCHMARK(BM_Step800)
+    ->ArgNames({"threads", "sse2"})
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Args({0, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
+void BM_ReferenceStep800(benchmark::State& state) {
+  ModelState m = busy_lattice();
+  for (auto _ : state) {
+    reference::reference_step(m, false);
+    benchmark::DoNotOptimize(m.mean_p);
+  }
+}
+BENCHMARK(BM_ReferenceStep800)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
