@@ -24,8 +24,6 @@ namespace ombrisk {
 class DialogUnits {
  public:
   explicit DialogUnits(const QFont& font);
-  DialogUnits(double base_width, double base_height)
-      : base_width_(base_width), base_height_(base_height) {}
 
   int across(int units) const;
   int down(int units) const;

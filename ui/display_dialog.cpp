@@ -35,7 +35,7 @@ DisplayDialog::DisplayDialog(ModelState& model, std::timed_mutex* model_lock, QW
   chain_tab_order({ok, cancel, min_p_, max_p_, auto_p_, time_, display_interval_, min_j_, max_j_,
                    auto_j_});
 
-  const DisplaySettings& d = model_.display;
+  const DisplaySettings d = current_settings();
   show_text(min_p_, c_format("%4.1f", d.p_display_min));
   show_text(max_p_, c_format("%4.1f", d.p_display_max));
   show_text(min_j_, c_format("%4.3f", d.j_display_min));
@@ -45,6 +45,13 @@ DisplayDialog::DisplayDialog(ModelState& model, std::timed_mutex* model_lock, QW
   show_flag(auto_p_, d.auto_p_range);
   show_flag(auto_j_, d.auto_j_range);
   ok->setFocus();
+}
+
+DisplaySettings DisplayDialog::current_settings() const {
+  // A full-speed run updates the bounds with each step.
+  if (!model_lock_) return model_.display;
+  std::lock_guard<std::timed_mutex> hold(*model_lock_);
+  return model_.display;
 }
 
 void DisplayDialog::write_back() {

@@ -18,8 +18,9 @@ class DisplayDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // `model_lock`, when given, is held while OK writes the fields: a
-  // full-speed run reads the bounds between its steps.
+  // `model_lock`, when given, is held while the fields are read at opening
+  // and written on OK: a full-speed run updates and reads the bounds with
+  // each step.
   DisplayDialog(ModelState& model, std::timed_mutex* model_lock, QWidget* parent = nullptr);
 
   static constexpr int kOk = 1;
@@ -36,6 +37,7 @@ class DisplayDialog : public QDialog {
   void accept() override;
 
  private:
+  DisplaySettings current_settings() const;
   void write_back();
 
   ModelState& model_;
