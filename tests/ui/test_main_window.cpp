@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-#include <cmath>
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <vector>
