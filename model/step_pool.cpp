@@ -8,7 +8,7 @@ namespace {
 
 // A step takes well under a millisecond, so a short spin before sleeping saves
 // the wake-up; the spin is short because the cores may be shared.
-constexpr int kSpinRounds = 4000;
+constexpr int kSpinRounds = 2000;
 
 template <typename T, typename Pred>
 void spin_then_wait(const std::atomic<T>& a, Pred done) {
@@ -35,38 +35,44 @@ StepPool::~StepPool() {
 void StepPool::grow(int workers) {
   // Workers only ever start here, under busy_, between two jobs.
   while (static_cast<int>(workers_.size()) < workers) {
-    const int index = static_cast<int>(workers_.size()) + 1;
-    // The worker starts from the generation before the job it is made for.
     const std::uint32_t start = generation_.load(std::memory_order_relaxed);
-    workers_.emplace_back([this, index, start] { worker_loop(index, start); });
+    workers_.emplace_back([this, start] { worker_loop(start); });
   }
 }
 
-void StepPool::worker_loop(int index, std::uint32_t seen) {
+void StepPool::worker_loop(std::uint32_t seen) {
   for (;;) {
     spin_then_wait(generation_, [seen](std::uint32_t g) { return g != seen; });
     seen = generation_.load(std::memory_order_acquire);
     if (stopping_.load(std::memory_order_acquire)) return;
-    if (index < bands_) fn_(context_, index);
-    if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1) pending_.notify_one();
+    // A seat taken means the caller waits for this call; none left means the
+    // caller has finished (or enough helpers have joined) and must not be
+    // touched.
+    if (seats_.fetch_sub(1, std::memory_order_acq_rel) > 0) {
+      fn_(context_);
+      done_.fetch_add(1, std::memory_order_acq_rel);
+      done_.notify_one();
+    }
   }
 }
 
-void StepPool::run(int bands, BandFn fn, void* context) {
+void StepPool::run(int helpers, WorkFn fn, void* context) {
   std::unique_lock<std::mutex> lock(busy_, std::try_to_lock);
-  if (bands <= 1 || !lock.owns_lock()) {
-    for (int b = 0; b < bands; ++b) fn(context, b);
+  if (helpers <= 0 || !lock.owns_lock()) {
+    fn(context);
     return;
   }
-  grow(bands - 1);
+  grow(helpers);
   fn_ = fn;
   context_ = context;
-  bands_ = bands;
-  pending_.store(static_cast<int>(workers_.size()), std::memory_order_relaxed);
+  done_.store(0, std::memory_order_relaxed);
+  seats_.store(helpers, std::memory_order_release);
   generation_.fetch_add(1, std::memory_order_acq_rel);
   generation_.notify_all();
-  fn(context, 0);
-  spin_then_wait(pending_, [](int left) { return left == 0; });
+  fn(context);
+  const int left = seats_.exchange(0, std::memory_order_acq_rel);
+  const int joined = helpers - (left > 0 ? left : 0);
+  spin_then_wait(done_, [joined](int done) { return done >= joined; });
 }
 
 StepPool& step_pool() {

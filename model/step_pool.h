@@ -12,31 +12,34 @@ namespace ombrisk::step_detail {
 
 class StepPool {
  public:
-  using BandFn = void (*)(void* context, int band);
+  using WorkFn = void (*)(void* context);
 
   StepPool() = default;
   StepPool(const StepPool&) = delete;
   StepPool& operator=(const StepPool&) = delete;
   ~StepPool();
 
-  // Runs fn(context, b) for every band b in [0, bands), band 0 on the calling
-  // thread, and returns when all are done. When another caller is using the
-  // pool, or bands is 1, every band runs on the calling thread.
-  void run(int bands, BandFn fn, void* context);
+  // Runs fn(context) on the calling thread and on up to helpers pool threads
+  // at once, and returns when every call that started has returned. fn shares
+  // out the work itself (the calls take rows from a common counter), so a
+  // helper that wakes late finds nothing left, and one that has not woken by
+  // the time the caller's call returns is not waited for. When another caller
+  // is using the pool, fn runs on the calling thread alone.
+  void run(int helpers, WorkFn fn, void* context);
 
  private:
-  void worker_loop(int index, std::uint32_t seen);
+  void worker_loop(std::uint32_t seen);
   void grow(int workers);
 
   std::mutex busy_;  // one step at a time uses the workers
   std::vector<std::thread> workers_;
   std::atomic<std::uint32_t> generation_{0};
-  std::atomic<int> pending_{0};
+  std::atomic<int> seats_{0};  // helpers that may still join the present job
+  std::atomic<int> done_{0};   // helpers that joined it and have finished
   std::atomic<bool> stopping_{false};
-  // The job of the present generation; written before generation_ is bumped.
-  BandFn fn_ = nullptr;
+  // The present job; written before seats_ is opened.
+  WorkFn fn_ = nullptr;
   void* context_ = nullptr;
-  int bands_ = 0;
 };
 
 // The process-wide pool of the time step.

@@ -5,7 +5,7 @@
 // values until the next step overwrites every cell. Rows may be spread over
 // several threads; each row is computed the same way whichever thread does
 // it, and the per-row results are combined in row order, so the numbers never
-// depend on the thread count.
+// depend on the thread count or on which thread took which rows.
 #include "model/time_step.h"
 
 #include <algorithm>
@@ -54,8 +54,12 @@ struct StepJob {
   const int* order;
   RowStats* stats;
   bool bounds;
-  int bands;
+  std::atomic<int> next_row{0};  // rows are handed out in chunks from here
 };
+
+// Rows per hand-out: small enough that a thread that starts late still gets a
+// share, large enough that the counter is rarely touched.
+constexpr int kRowChunk = 8;
 
 void run_rows(const StepJob& job, int r0, int r1) {
   const std::size_t cols = static_cast<std::size_t>(job.cols);
@@ -74,20 +78,22 @@ void run_rows(const StepJob& job, int r0, int r1) {
   }
 }
 
-void run_band(void* context, int band) {
-  const StepJob& job = *static_cast<const StepJob*>(context);
-  const long rows = job.rows;
-  run_rows(job, static_cast<int>(rows * band / job.bands),
-           static_cast<int>(rows * (band + 1) / job.bands));
+void run_chunks(void* context) {
+  StepJob& job = *static_cast<StepJob*>(context);
+  for (;;) {
+    const int r0 = job.next_row.fetch_add(kRowChunk, std::memory_order_relaxed);
+    if (r0 >= job.rows) return;
+    run_rows(job, r0, std::min(r0 + kRowChunk, job.rows));
+  }
 }
 
-int band_count(int rows, std::size_t cells) {
+int thread_count(int rows, std::size_t cells) {
   int n = g_step_threads.load(std::memory_order_relaxed);
   if (n == 0) {
-    const int hw = static_cast<int>(std::thread::hardware_concurrency());
+    static const int hw = static_cast<int>(std::thread::hardware_concurrency());
     n = cells >= kThreadedCells ? std::clamp(hw, 1, kMaxAutoThreads) : 1;
   }
-  return std::max(1, std::min(n, rows));
+  return std::max(1, std::min(n, (rows + kRowChunk - 1) / kRowChunk));
 }
 
 // Stomata grouped by row with a counting sort, table order kept within a row.
@@ -154,16 +160,17 @@ void advance_step(ModelState& m) {
               s.row_start.data(),
               s.order.data(),
               s.row_stats.data(),
-              p_bounds,
-              band_count(rows, cells)};
-  step_detail::step_pool().run(job.bands, run_band, &job);
+              p_bounds};
+  step_detail::step_pool().run(thread_count(rows, cells) - 1, run_chunks, &job);
 
   if (d.auto_j_range == 1) {
+    // The table is one "row" of J values scanned from (Jmax, 0.0).
     double lo = prm.Jmax, hi = 0.0;
-    for (int i = 0; i < n; ++i) {
-      const double j = st.stoma_j[i];
-      if (!(j > lo)) lo = j;
-      if (!(hi > j)) hi = j;
+    if (n > 0) {
+      RowStats js;
+      step_detail::row_stats(st.stoma_j.data(), n, true, js);
+      step_detail::fold_lower(lo, js.lo, js.lo_resets);
+      step_detail::fold_upper(hi, js.hi, js.hi_resets);
     }
     d.j_display_min = lo;
     d.j_display_max = hi;
