@@ -220,12 +220,18 @@ __attribute__((target("avx512f"))) void inner_octets_avx512(const double* u, con
   __m512d mp = _mm512_maskz_loadu_pd(only_last, m + c0 - 8), mc = _mm512_loadu_pd(m + c0);
   __m512d dp = _mm512_maskz_loadu_pd(only_last, d + c0 - 8), dc = _mm512_loadu_pd(d + c0);
   for (int c = c0; c < c1; c += 8) {
+    __m512d un, mn, dn;
     const int ahead = cols - (c + 8);  // cells left in the row after this octet
-    const __mmask8 next_mask =
-        ahead >= 8 ? static_cast<__mmask8>(0xFF) : static_cast<__mmask8>((1u << ahead) - 1);
-    const __m512d un = _mm512_maskz_loadu_pd(next_mask, u + c + 8);
-    const __m512d mn = _mm512_maskz_loadu_pd(next_mask, m + c + 8);
-    const __m512d dn = _mm512_maskz_loadu_pd(next_mask, d + c + 8);
+    if (ahead >= 8) {
+      un = _mm512_loadu_pd(u + c + 8);
+      mn = _mm512_loadu_pd(m + c + 8);
+      dn = _mm512_loadu_pd(d + c + 8);
+    } else {
+      const __mmask8 next_mask = static_cast<__mmask8>((1u << ahead) - 1);
+      un = _mm512_maskz_loadu_pd(next_mask, u + c + 8);
+      mn = _mm512_maskz_loadu_pd(next_mask, m + c + 8);
+      dn = _mm512_maskz_loadu_pd(next_mask, d + c + 8);
+    }
     const __m512d ml = left(mp, mc), mr = right(mc, mn);
     const __m512d n3 = _mm512_mask_blend_pd(odd, ml, left(up, uc));
     const __m512d n4 = _mm512_mask_blend_pd(odd, mr, right(uc, un));
