@@ -1,5 +1,6 @@
 #include "ui/full_speed_worker.h"
 
+#include <climits>
 #include <cmath>
 
 #include "model/time_step.h"
@@ -37,6 +38,14 @@ void run_full_speed(ModelState& m, std::timed_mutex& model_mutex,
       model_mutex.lock();
     }
     std::unique_lock<std::timed_mutex> lock(model_mutex, std::adopt_lock);
+    if (m.step == INT_MAX) {
+      // The counter cannot go further (a small lattice gets there within
+      // hours): the run ends on the last step it can count.
+      full_speed.store(0);
+      lock.unlock();
+      if (callbacks.repaint) callbacks.repaint();
+      return;
+    }
     advance_step(m);
     m.step += 1;
     const int r = m.step % period;

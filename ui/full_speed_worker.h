@@ -30,6 +30,7 @@ struct FullSpeedCallbacks {
 // - full_speed (read through std::atomic_ref) has been cleared and step is a
 //   multiple of P, so the run stops on a repainted step;
 // - p_display_min is below -10000 or NaN after a step (clears full_speed);
+// - step has reached INT_MAX (clears full_speed);
 // - `abort` is set: leaves after the current step (the window is closing or
 //   about to rebuild the lattice).
 // Every step, and every model access, happens under model_mutex.

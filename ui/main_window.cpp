@@ -210,7 +210,7 @@ void MainWindow::stop_run() {
 void MainWindow::single_step() {
   // Only reachable while no run goes on; the guard keeps a direct call from
   // stepping beside the worker.
-  if (full_speed_running()) return;
+  if (full_speed_running() || model_.step == INT_MAX) return;
   advance_step(model_);
   model_.step += 1;
   request_repaint(false);
@@ -315,6 +315,7 @@ void MainWindow::finish_full_speed() {
 
 void MainWindow::timer_tick() {
   if (model_.paused == 1 || full_speed_running() || full_speed_flag() == 1) return;
+  if (model_.step == INT_MAX) return;  // the counter cannot go further
   advance_step(model_);
   model_.step += 1;
   // 0 would divide by zero: it acts as 1. A negative n repaints every |n|-th step.

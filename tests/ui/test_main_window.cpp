@@ -277,6 +277,19 @@ class TestMainWindow : public QObject {
     QCOMPARE(w->model().step, 2);
   }
 
+  void step_counter_never_overflows() {
+    use_lattice(50);
+    const int last = std::numeric_limits<int>::max();
+    w->model().step = last - 3;
+    w->handle_command(kCmdStartFullSpeed);
+    QVERIFY(wait_for_worker_end());
+    QCOMPARE(w->model().step, last);
+    QCOMPARE(w->model().full_speed, 0);
+    QCOMPARE(menu_state_mismatch(*w, {}), QString());
+    w->handle_command(kCmdStep);
+    QCOMPARE(w->model().step, last);
+  }
+
   void mutex_time_out_is_reported_without_blocking() {
     use_lattice(50);
     w->handle_command(kCmdStartFullSpeed);
