@@ -295,6 +295,14 @@ void scan_bounds(const double* v, int cols, RowStats& out) {
   out.hi_resets = any_nan;
 }
 
+// The last cell of the row that equals zero; the row has one.
+double last_zero(const double* v, int cols) {
+  for (int c = cols - 1; c > 0; --c) {
+    if (v[c] == 0.0) return v[c];
+  }
+  return v[0];
+}
+
 // Partial sum j takes the cells c % 16 == j (16 independent chains keep the
 // adds from waiting on each other). The bound lanes may take the cells in any
 // grouping: they are only used when the row has no NaN, and then only their
@@ -463,15 +471,16 @@ void row_stats(const double* v, int cols, bool bounds, RowStats& out) {
   out.sum = (quarter[0] + quarter[1]) + (quarter[2] + quarter[3]);
   if (!bounds) return;
   // A row without NaN: the lanes hold the row's values nearest each end, and
-  // equal values have equal bits except +0.0 and -0.0. A NaN sum (a NaN cell,
-  // or +inf with -inf), a zero bound or a lane without cells takes the
-  // sequential scan instead.
-  if (std::isnan(out.sum) || end == 0 || l.lo == 0.0 || l.hi == 0.0) {
+  // equal values have equal bits except +0.0 and -0.0. Where a bound is zero,
+  // the scan ends on the last zero of the row (ties go to the later value).
+  // A NaN sum (a NaN cell, or +inf with -inf) or a lane without cells takes
+  // the sequential scan instead.
+  if (std::isnan(out.sum) || end == 0) {
     scan_bounds(v, cols, out);
     return;
   }
-  out.lo = l.lo;
-  out.hi = l.hi;
+  out.lo = l.lo == 0.0 ? last_zero(v, cols) : l.lo;
+  out.hi = l.hi == 0.0 ? last_zero(v, cols) : l.hi;
   out.lo_resets = false;
   out.hi_resets = false;
 }
