@@ -37,6 +37,7 @@ constexpr int kMaxAutoThreads = 4;
 struct Scratch {
   std::vector<int> row_start;  // stomata of row r: order[row_start[r] .. row_start[r + 1])
   std::vector<int> order;      // stoma indices by row, in table order within a row
+  std::vector<double> order_j;  // J of order[k]
   std::vector<RowStats> row_stats;
 };
 thread_local Scratch t_scratch;
@@ -49,9 +50,9 @@ struct StepJob {
   Coefficients q;
   const ModelParameters* params;
   const int* stoma_col;
-  double* stoma_j;
   const int* row_start;
   const int* order;
+  double* order_j;
   RowStats* stats;
   bool bounds;
   std::atomic<int> next_row{0};  // rows are handed out in chunks from here
@@ -71,7 +72,10 @@ void run_rows(const StepJob& job, int r0, int r1) {
       const int i = job.order[k];
       const int c = job.stoma_col[i];
       const double j = stoma_flux(*job.params, old[c]);
-      job.stoma_j[i] = j;
+      // Into the row-ordered scratch, not the table: table neighbours belong
+      // to rows that other threads may be doing, and sharing their cache lines
+      // would cost more than the step.
+      job.order_j[k] = j;
       out[c] = out[c] - j;
     }
     step_detail::row_stats(out, job.cols, job.bounds, job.stats[r]);
@@ -101,6 +105,7 @@ int thread_count(int rows, std::size_t cells) {
 void sort_stomata(const StomaTable& st, int n, int rows, int cols, Scratch& s) {
   s.row_start.assign(static_cast<std::size_t>(rows) + 2, 0);
   s.order.resize(static_cast<std::size_t>(n));
+  s.order_j.resize(static_cast<std::size_t>(n));
   int* start = s.row_start.data();
   const int* row = st.stoma_row.data();
   const int* col = st.stoma_col.data();
@@ -156,12 +161,14 @@ void advance_step(ModelState& m) {
               Coefficients{prm.kepi, prm.kin, m.target_p},
               &prm,
               st.stoma_col.data(),
-              st.stoma_j.data(),
               s.row_start.data(),
               s.order.data(),
+              s.order_j.data(),
               s.row_stats.data(),
               p_bounds};
   step_detail::step_pool().run(thread_count(rows, cells) - 1, run_chunks, &job);
+  const int placed = s.row_start[rows];  // stomata on the lattice
+  for (int k = 0; k < placed; ++k) st.stoma_j[s.order[k]] = s.order_j[k];
 
   if (d.auto_j_range == 1) {
     // The table is one "row" of J values scanned from (Jmax, 0.0).
