@@ -151,36 +151,64 @@ void inner_pairs_sse2(const double* u, const double* m, const double* d, int c0,
   }
 }
 
-// As inner_pairs_sse2, four cells at a time; (c1 - c0) a multiple of 4.
+// x[c-1 .. c+2] from x[c-4 .. c-1] and x[c .. c+3].
+__attribute__((target("avx2"))) inline __m256d left4(__m256d prev, __m256d cur) {
+  return _mm256_shuffle_pd(_mm256_permute2f128_pd(prev, cur, 0x21), cur, 0x5);
+}
+// x[c+1 .. c+4] from x[c .. c+3] and x[c+4 .. c+7].
+__attribute__((target("avx2"))) inline __m256d right4(__m256d cur, __m256d next) {
+  return _mm256_shuffle_pd(cur, _mm256_permute2f128_pd(cur, next, 0x21), 0x5);
+}
+
+// As inner_pairs_sse2, four cells at a time; (c1 - c0) a multiple of 4,
+// c1 < cols. Each row is loaded once and the left and right neighbour vectors
+// are shifted out of the neighbouring loads.
 __attribute__((target("avx2"))) void inner_quads_avx2(const double* u, const double* m,
-                                                      const double* d, int c0, int c1,
+                                                      const double* d, int c0, int c1, int cols,
                                                       const Coefficients& q, double* out) {
+  if (c0 >= c1) return;  // the first loads below need a whole quad
   const __m256d six = _mm256_set1_pd(6.0);
   const __m256d kepi = _mm256_set1_pd(q.kepi);
   const __m256d kin = _mm256_set1_pd(q.kin);
   const __m256d target = _mm256_set1_pd(q.target);
   const __m256d sign = _mm256_set1_pd(-0.0);
+  __m256d up = _mm256_set_pd(u[c0 - 1], 0.0, 0.0, 0.0), uc = _mm256_loadu_pd(u + c0);
+  __m256d mp = _mm256_set_pd(m[c0 - 1], 0.0, 0.0, 0.0), mc = _mm256_loadu_pd(m + c0);
+  __m256d dp = _mm256_set_pd(d[c0 - 1], 0.0, 0.0, 0.0), dc = _mm256_loadu_pd(d + c0);
   for (int c = c0; c < c1; c += 4) {
-    const __m256d p = _mm256_loadu_pd(m + c);
-    const __m256d ml = _mm256_loadu_pd(m + c - 1), mr = _mm256_loadu_pd(m + c + 1);
-    const __m256d ul = _mm256_loadu_pd(u + c - 1), ur = _mm256_loadu_pd(u + c + 1);
-    const __m256d dl = _mm256_loadu_pd(d + c - 1), dr = _mm256_loadu_pd(d + c + 1);
+    __m256d un, mn, dn;
+    if (c + 8 <= cols) {
+      un = _mm256_loadu_pd(u + c + 4);
+      mn = _mm256_loadu_pd(m + c + 4);
+      dn = _mm256_loadu_pd(d + c + 4);
+    } else {  // only x[c+4] is in the row
+      un = _mm256_set_pd(0.0, 0.0, 0.0, u[c + 4]);
+      mn = _mm256_set_pd(0.0, 0.0, 0.0, m[c + 4]);
+      dn = _mm256_set_pd(0.0, 0.0, 0.0, d[c + 4]);
+    }
+    const __m256d ml = left4(mp, mc), mr = right4(mc, mn);
     // Lanes 0 and 2 are even columns, 1 and 3 odd (0xA picks the second
     // operand in lanes 1 and 3).
-    const __m256d n3 = _mm256_blend_pd(ml, ul, 0xA);
-    const __m256d n4 = _mm256_blend_pd(mr, ur, 0xA);
-    const __m256d n5 = _mm256_blend_pd(dl, ml, 0xA);
-    const __m256d n6 = _mm256_blend_pd(dr, mr, 0xA);
-    __m256d x = mul_pd(six, p);
-    x = _mm256_sub_pd(x, _mm256_loadu_pd(u + c));
-    x = _mm256_sub_pd(x, _mm256_loadu_pd(d + c));
+    const __m256d n3 = _mm256_blend_pd(ml, left4(up, uc), 0xA);
+    const __m256d n4 = _mm256_blend_pd(mr, right4(uc, un), 0xA);
+    const __m256d n5 = _mm256_blend_pd(left4(dp, dc), ml, 0xA);
+    const __m256d n6 = _mm256_blend_pd(right4(dc, dn), mr, 0xA);
+    __m256d x = mul_pd(six, mc);
+    x = _mm256_sub_pd(x, uc);
+    x = _mm256_sub_pd(x, dc);
     x = _mm256_sub_pd(x, n3);
     x = _mm256_sub_pd(x, n4);
     x = _mm256_sub_pd(x, n5);
     x = _mm256_sub_pd(x, n6);
     __m256d dd = _mm256_xor_pd(mul_pd(x, kepi), sign);
-    dd = add_pd(dd, mul_pd(_mm256_sub_pd(target, p), kin));
-    _mm256_storeu_pd(out + c, add_pd(dd, p));
+    dd = add_pd(dd, mul_pd(_mm256_sub_pd(target, mc), kin));
+    _mm256_storeu_pd(out + c, add_pd(dd, mc));
+    up = uc;
+    uc = un;
+    mp = mc;
+    mc = mn;
+    dp = dc;
+    dc = dn;
   }
 }
 
@@ -271,7 +299,7 @@ void inner_row_full(const double* u, const double* m, const double* d, int cols,
   }
   if (level == SimdLevel::avx512 || level == SimdLevel::avx2) {
     const int quads_end = c + ((last - c) / 4) * 4;
-    inner_quads_avx2(u, m, d, c, quads_end, q, out);
+    inner_quads_avx2(u, m, d, c, quads_end, cols, q, out);
     c = quads_end;
   }
   const int pairs_end = c + ((last - c) / 2) * 2;
