@@ -20,8 +20,8 @@ SimdLevel best_level() {
 
 // a + b and a * b exactly as written. When both operands are NaN the result
 // is the first one's NaN, and the compiler may swap the operands of a vector
-// add or multiply; pinning the order keeps the two vector paths giving the same
-// NaN bits.
+// add or multiply; pinning the order keeps every path (and the scalar cells,
+// below) giving the same NaN bits.
 inline __m128d add_pd(__m128d a, __m128d b) {
   asm("addpd %1, %0" : "+x"(a) : "x"(b));
   return a;
