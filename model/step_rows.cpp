@@ -227,6 +227,19 @@ __attribute__((target("avx512f"))) inline __m512d right(__m512d cur, __m512d nex
                                _mm512_castpd_si512(cur), 1));
 }
 
+// left(prev, cur) in the lanes of `pick`, `keep` in the others.
+__attribute__((target("avx512f"))) inline __m512d left_into(__m512d keep, __mmask8 pick,
+                                                            __m512d prev, __m512d cur) {
+  return _mm512_castsi512_pd(_mm512_mask_alignr_epi64(
+      _mm512_castpd_si512(keep), pick, _mm512_castpd_si512(cur), _mm512_castpd_si512(prev), 7));
+}
+// right(cur, next) in the lanes of `pick`, `keep` in the others.
+__attribute__((target("avx512f"))) inline __m512d right_into(__m512d keep, __mmask8 pick,
+                                                             __m512d cur, __m512d next) {
+  return _mm512_castsi512_pd(_mm512_mask_alignr_epi64(
+      _mm512_castpd_si512(keep), pick, _mm512_castpd_si512(next), _mm512_castpd_si512(cur), 1));
+}
+
 // As inner_pairs_sse2, eight cells at a time; (c1 - c0) a multiple of 8,
 // c1 < cols. Each row is loaded once, 8 cells at a time, and the vectors of
 // the cells one to the left and one to the right are shifted out of the
@@ -243,6 +256,7 @@ __attribute__((target("avx512f"))) void inner_octets_avx512(const double* u, con
   const __m512d target = _mm512_set1_pd(q.target);
   const __m512i sign = _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ull));
   const __mmask8 odd = 0xAA;  // lanes 1, 3, 5, 7 are odd columns
+  const __mmask8 even = 0x55;
   const __mmask8 only_last = 0x80;
   __m512d up = _mm512_maskz_loadu_pd(only_last, u + c0 - 8), uc = _mm512_loadu_pd(u + c0);
   __m512d mp = _mm512_maskz_loadu_pd(only_last, m + c0 - 8), mc = _mm512_loadu_pd(m + c0);
@@ -260,11 +274,13 @@ __attribute__((target("avx512f"))) void inner_octets_avx512(const double* u, con
       mn = _mm512_maskz_loadu_pd(next_mask, m + c + 8);
       dn = _mm512_maskz_loadu_pd(next_mask, d + c + 8);
     }
+    // The shift and the pick of the lanes in one instruction: lanes outside
+    // the mask keep the first operand.
     const __m512d ml = left(mp, mc), mr = right(mc, mn);
-    const __m512d n3 = _mm512_mask_blend_pd(odd, ml, left(up, uc));
-    const __m512d n4 = _mm512_mask_blend_pd(odd, mr, right(uc, un));
-    const __m512d n5 = _mm512_mask_blend_pd(odd, left(dp, dc), ml);
-    const __m512d n6 = _mm512_mask_blend_pd(odd, right(dc, dn), mr);
+    const __m512d n3 = left_into(ml, odd, up, uc);   // odd lanes: x[r-1][c-1]
+    const __m512d n4 = right_into(mr, odd, uc, un);  // odd lanes: x[r-1][c+1]
+    const __m512d n5 = left_into(ml, even, dp, dc);  // even lanes: x[r+1][c-1]
+    const __m512d n6 = right_into(mr, even, dc, dn); // even lanes: x[r+1][c+1]
     __m512d x = mul_pd(six, mc);
     x = _mm512_sub_pd(x, uc);
     x = _mm512_sub_pd(x, dc);
