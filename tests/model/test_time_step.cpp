@@ -103,6 +103,14 @@ ModelState random_model(const Setup& s, std::uint64_t seed) {
   m.display.j_display_max = 0.5;
   m.params.offset_from_mean = s.offset_from_mean ? 1 : 0;
   m.params.leaf_p = 0.5;
+  if (seed % 2 == 1) {  // other flux and conductance values for half the runs
+    m.params.Jmax = 2.5;
+    m.params.Jo = 0.3;
+    m.params.a = 0.7;
+    m.params.pminj = -3.0;
+    m.params.kepi = 0.13;
+    m.params.kin = 0.031;
+  }
   m.mean_p = 0.125;
   return m;
 }
