@@ -8,7 +8,6 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMetaObject>
 #include <QTimer>
 #include <climits>
 #include <cstdint>
@@ -58,6 +57,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
   step_timer_ = new QTimer(this);
   connect(step_timer_, &QTimer::timeout, this, &MainWindow::timer_tick);
+  worker_poll_ = new QTimer(this);
+  worker_poll_->setInterval(10);
+  connect(worker_poll_, &QTimer::timeout, this, &MainWindow::poll_worker);
   set_step_timer_interval(model_.display.timer_interval_ms);
 
   seed_random(random_, static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr))));
@@ -66,7 +68,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   file_chooser_ = [](QWidget* owner) { return choose_data_file(owner); };
 }
 
-MainWindow::~MainWindow() { stop_full_speed_and_wait(); }
+MainWindow::~MainWindow() { end_worker_quietly(); }
+
+void MainWindow::end_worker_quietly() {
+  // The model must outlive the worker. Closing: nothing more is shown.
+  set_full_speed_flag(0);
+  if (!worker_.joinable()) return;
+  worker_abort_.store(true);
+  join_worker();
+}
 
 void MainWindow::build_menu() {
   QMenuBar* bar = menuBar();
@@ -263,47 +273,56 @@ void MainWindow::start_full_speed() {
   set_full_speed_flag(1);
   view_->repaint();  // shown before the worker starts
   worker_abort_.store(false);
-  const unsigned long generation = ++worker_generation_;
+  worker_done_.store(false);
+  worker_repaint_due_.store(false);
+  worker_lock_timeouts_.store(0);
   FullSpeedCallbacks callbacks;
-  callbacks.repaint = [this] {
-    QMetaObject::invokeMethod(view_, [view = view_] { view->update(); }, Qt::QueuedConnection);
-  };
-  callbacks.mutex_timed_out = [this] {
-    // Queued, never blocking: the window thread may be waiting for us.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          const QString text = QStringLiteral("Can't get mutex to move!!");
-          if (message_sink_) {
-            message_sink_(text, kErrorCaption, QMessageBox::NoIcon, nullptr);
-            return;
-          }
-          // Not modal: the worker has gone on and the window stays usable.
-          auto* box = new QMessageBox(QMessageBox::NoIcon, kErrorCaption, text, QMessageBox::Ok);
-          box->setAttribute(Qt::WA_DeleteOnClose);
-          box->show();
-        },
-        Qt::QueuedConnection);
-  };
-  worker_ = std::thread([this, generation, callbacks = std::move(callbacks)] {
+  callbacks.repaint = [this] { worker_repaint_due_.store(true); };
+  callbacks.mutex_timed_out = [this] { worker_lock_timeouts_.fetch_add(1); };
+  worker_ = std::thread([this, callbacks = std::move(callbacks)] {
     run_full_speed(model_, model_mutex_, worker_abort_, callbacks);
-    QMetaObject::invokeMethod(
-        this, [this, generation] { worker_ended(generation); }, Qt::QueuedConnection);
+    worker_done_.store(true);
   });
+  worker_poll_->start();
 }
 
-void MainWindow::worker_ended(unsigned long generation) {
-  // A worker already joined by stop_full_speed_and_wait leaves a stale call.
-  if (generation != worker_generation_ || !worker_.joinable()) return;
+void MainWindow::poll_worker() {
+  // Read before the notices, so that every notice of a finished worker is
+  // taken before it is joined.
+  const bool done = worker_done_.load();
+  take_worker_notices();
+  if (done && worker_.joinable()) {
+    join_worker();
+    finish_full_speed();
+  }
+}
+
+void MainWindow::take_worker_notices() {
+  if (worker_repaint_due_.exchange(false)) request_repaint(false);
+  for (int n = worker_lock_timeouts_.exchange(0); n > 0; --n) {
+    const QString text = QStringLiteral("Can't get mutex to move!!");
+    if (message_sink_) {
+      message_sink_(text, kErrorCaption, QMessageBox::NoIcon, nullptr);
+      continue;
+    }
+    // Not modal: the worker has gone on, and the window stays usable.
+    auto* box = new QMessageBox(QMessageBox::NoIcon, kErrorCaption, text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+  }
+}
+
+void MainWindow::join_worker() {
   worker_.join();
-  finish_full_speed();
+  worker_poll_->stop();
 }
 
 void MainWindow::stop_full_speed_and_wait() {
   set_full_speed_flag(0);
   if (!worker_.joinable()) return;
   worker_abort_.store(true);
-  worker_.join();
+  join_worker();
+  take_worker_notices();
   finish_full_speed();
 }
 
@@ -353,8 +372,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // The model must outlive the worker.
-  stop_full_speed_and_wait();
+  end_worker_quietly();
   step_timer_->stop();
   event->accept();
 }

@@ -103,7 +103,10 @@ class MainWindow : public QMainWindow {
   void save();
   void load_params();
   void start_full_speed();
-  void worker_ended(unsigned long generation);
+  void poll_worker();
+  void take_worker_notices();
+  void join_worker();
+  void end_worker_quietly();
   void finish_full_speed();
 
   ModelState model_;
@@ -113,9 +116,15 @@ class MainWindow : public QMainWindow {
   QTimer* step_timer_ = nullptr;
   std::map<int, QAction*> actions_;
 
+  // The worker never calls into Qt: it leaves notices in these atomics and
+  // the window thread collects them on a short timer. Nothing is allocated
+  // on one thread and used on the other, and the worker never waits for us.
   std::thread worker_;
   std::atomic<bool> worker_abort_{false};
-  unsigned long worker_generation_ = 0;
+  std::atomic<bool> worker_done_{false};
+  std::atomic<bool> worker_repaint_due_{false};
+  std::atomic<int> worker_lock_timeouts_{0};
+  QTimer* worker_poll_ = nullptr;
 
   FileChooser file_chooser_;
   MessageSink message_sink_;

@@ -420,7 +420,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(w->model().step, 0);
     QCOMPARE(w->model().full_speed, 0);
     QCOMPARE(menu_state_mismatch(*w, {}), QString());
-    // The ended worker's late notice changes nothing.
+    // Nothing of the ended worker is left to act later.
     QTest::qWait(30);
     QCOMPARE(w->model().step, 0);
   }
@@ -437,7 +437,7 @@ class TestMainWindow : public QObject {
     other->handle_command(kCmdStartFullSpeed);
     QVERIFY(other->full_speed_running());
     other.reset();
-    QTest::qWait(20);  // the stale notice of the ended worker is dropped
+    QTest::qWait(20);  // nothing of the ended worker is left to run
   }
 };
 
