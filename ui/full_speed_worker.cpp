@@ -57,6 +57,8 @@ void run_full_speed(ModelState& m, std::timed_mutex& model_mutex,
     if (r == 0 && callbacks.repaint) callbacks.repaint();
     if (diverged || abort.load(std::memory_order_relaxed)) return;
     if (full_speed.load() != 1 && r == 0) return;
+    // A paint waiting for the lock gets it before the next step.
+    let_lock_waiters_in();
   }
 }
 
