@@ -1,14 +1,15 @@
-// Placeholder until the writer and reader land: every operation fails.
 #include "datafile/data_file.h"
 
 namespace ombrisk {
 
-std::string file_error_text(FileError, const std::string&) { return {}; }
-std::string format_data_file(const ModelState&) { return {}; }
-FileError save_data_file(const ModelState&) { return FileError::cannot_write; }
-FileError load_data_file(ModelState& m) {
-  m.load_succeeded = 0;
-  return FileError::cannot_find;
+std::string file_error_text(FileError error, const std::string& file_name) {
+  switch (error) {
+    case FileError::none: return {};
+    case FileError::cannot_find: return "Cannot find file " + file_name;
+    case FileError::bad_data: return "Error in data file " + file_name;
+    case FileError::cannot_write: return "Cannot write file " + file_name;
+  }
+  return {};
 }
 
 }  // namespace ombrisk

@@ -15,6 +15,15 @@ enum class FileError {
   cannot_write,  // "Cannot write file %s"
 };
 
+// The largest lattice a data file may ask for: 4000 rows of at most 800
+// columns (two grids of about 51 MB). Fewer than 2 rows is refused as well.
+inline constexpr int kMaxDataFileRows = 4000;
+
+// The drawing size a data file may give, in pixels on each side: a drawing
+// wider or higher than this cannot be shown, and 0 or less draws nothing.
+inline constexpr int kMinViewSize = 1;
+inline constexpr int kMaxViewSize = 10000;
+
 // The message for an error kind, with the whole file name in place of %s;
 // empty for FileError::none.
 std::string file_error_text(FileError error, const std::string& file_name);
@@ -29,6 +38,14 @@ FileError save_data_file(const ModelState& m);
 // Reads the header and the stomata of m.data_file_name into a staging copy and
 // applies them only when the whole file is accepted; a refused file leaves the
 // model as it was. Sets m.load_succeeded.
+//
+// Refused (bad_data): a header or stoma line with too few numbers; cols not
+// 50, 100, 200, 400 or 800; rows outside 2..kMaxDataFileRows; a drawing size
+// outside kMinViewSize..kMaxViewSize; stoma_count outside 0..kMaxStomata; a
+// stoma off the lattice; kepi, kin, spacing, Jmax, Jo, a, pminj or leaf_p not
+// finite. A stoma's J is taken as read, nan and inf included: it is what a
+// diverged model saved, and the next step recomputes it. The grid after the
+// stoma lines is never read.
 FileError load_data_file(ModelState& m);
 
 }  // namespace ombrisk

@@ -1,0 +1,27 @@
+// Fast "%W.Pf" and "%i" formatting that gives exactly the bytes the C
+// library's printf gives in the "C" locale: the value is rounded from its exact
+// binary value, exact ties to even, like glibc. The data file writer formats
+// hundreds of thousands of values per save, far too many for one printf each.
+#pragma once
+
+#include <string>
+
+namespace ombrisk {
+
+// The longest text write_fixed_fast produces: a sign, at most 19 digits and a
+// point, or the width when that is more (at most 32).
+inline constexpr int kFixedFastMaxChars = 32;
+
+// Appends printf("%*.*f", width, precision, value) to `out` (precision 0..9).
+void append_fixed(std::string& out, double value, int precision, int width);
+
+// Writes printf("%*.*f", width, precision, value) at `dest` and returns the end
+// for nan, inf and every finite value with |value| * 10^precision below 1e19
+// (|value| below 1e15 for four decimals), width at most 32; returns nullptr
+// and writes nothing otherwise.
+char* write_fixed_fast(char* dest, double value, int precision, int width);
+
+// Writes printf("%i", value) at `dest` (at most 11 characters) and returns the end.
+char* write_int(char* dest, int value);
+
+}  // namespace ombrisk
