@@ -1,5 +1,5 @@
-// The writer: header, stoma lines and grid, formatted into one buffer and
-// stored in one write.
+// The writer: header, stoma lines and grid formatted into a buffer, which
+// either becomes the whole text or is passed to the file a chunk at a time.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -13,31 +13,51 @@ namespace ombrisk {
 
 namespace {
 
-// Appends to a string through a raw pointer; the string is sized ahead of
-// each batch of values, so the hot loop only stores characters.
+// Formatted text goes straight into the buffer through a raw pointer: room is
+// made ahead of each batch of values, so the hot loop only stores characters.
+// Without a file the buffer grows to hold the whole text; with one, a full
+// buffer is written out and reused.
 class TextBuffer {
  public:
-  // Starts `out` afresh with room for `expected` characters.
-  TextBuffer(std::string& out, std::size_t expected) : out_(out), used_(0) { out_.resize(expected); }
-  ~TextBuffer() { out_.resize(used_); }
+  TextBuffer(std::string& storage, std::size_t initial, FileReplacement* file)
+      : storage_(storage), file_(file) {
+    storage_.resize(initial);
+  }
   TextBuffer(const TextBuffer&) = delete;
   TextBuffer& operator=(const TextBuffer&) = delete;
 
   // Room for at least n more characters; returns where to write.
   char* reserve(std::size_t n) {
-    if (out_.size() - used_ < n) out_.resize(std::max(out_.size() * 2, used_ + n));
-    return out_.data() + used_;
+    if (storage_.size() - used_ < n) {
+      if (file_ != nullptr) flush();
+      if (storage_.size() - used_ < n) storage_.resize(std::max(storage_.size() * 2, used_ + n));
+    }
+    return storage_.data() + used_;
   }
-  void commit(const char* end) { used_ = static_cast<std::size_t>(end - out_.data()); }
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - storage_.data()); }
   void append(const std::string& text) {
     char* p = reserve(text.size());
     std::memcpy(p, text.data(), text.size());
     commit(p + text.size());
   }
+  // Writes out what is left, or trims the text to what was written.
+  void finish() {
+    if (file_ != nullptr) {
+      flush();
+    } else {
+      storage_.resize(used_);
+    }
+  }
 
  private:
-  std::string& out_;
-  std::size_t used_;
+  void flush() {
+    file_->write(storage_.data(), used_);
+    used_ = 0;
+  }
+
+  std::string& storage_;
+  FileReplacement* file_;
+  std::size_t used_ = 0;
 };
 
 void append_fixed(TextBuffer& buf, double value, int precision, int width) {
@@ -70,53 +90,59 @@ void append_grid(TextBuffer& buf, const PGrid& grid, int rows, int cols) {
   for (int r = 0; r < rows; ++r) {
     const double* row = grid[r];
     char* p = buf.reserve(static_cast<std::size_t>(cols) * kCell + 1);
-    for (int c = 0; c < cols; ++c) {
-      char* end = write_fixed_fast(p, row[c], 4, 8);
-      if (end == nullptr) {
-        // A huge value: printf prints every integer digit.
-        buf.commit(p);
-        buf.append(c_format("%8.4f ", row[c]));
-        p = buf.reserve(static_cast<std::size_t>(cols - c) * kCell + 1);
-        continue;
-      }
-      *end++ = ' ';
-      p = end;
+    for (int c = 0; (c += write_cell_row(p, row + c, cols - c)) < cols; ++c) {
+      // A huge value: printf prints every integer digit.
+      buf.commit(p);
+      buf.append(c_format("%8.4f ", row[c]));
+      p = buf.reserve(static_cast<std::size_t>(cols - c) * kCell + 1);
     }
     *p++ = '\n';
     buf.commit(p);
   }
 }
 
+bool grid_matches(const ModelState& m) {
+  return m.rows > 0 && m.cols > 0 && m.p_current.rows == m.rows && m.p_current.cols == m.cols;
+}
+
+void write_model(const ModelState& m, TextBuffer& buf) {
+  buf.append(c_format("%i %i %i %i %i\n", m.view_width, m.view_height, m.rows, m.cols, m.step));
+  buf.append(c_format("%6.4e %6.4e\n", m.params.kepi, m.params.kin));
+  buf.append(c_format("%i %i %5.2f %8.4f %8.4f %8.4f %8.4f %8.4f\n", m.stomata.stoma_count,
+                      m.border, m.spacing, m.params.Jmax, m.params.Jo, m.params.a,
+                      m.params.pminj, m.params.leaf_p));
+  append_stoma_lines(buf, m.stomata);
+  if (grid_matches(m)) append_grid(buf, m.p_current, m.rows, m.cols);
+  buf.finish();
+}
+
 }  // namespace
 
 std::string format_data_file(const ModelState& m) {
-  const bool grid_ok = m.rows > 0 && m.cols > 0 && m.p_current.rows == m.rows &&
-                       m.p_current.cols == m.cols;
   const std::size_t stomata =
       m.stomata.stoma_count > 0 ? static_cast<std::size_t>(m.stomata.stoma_count) : 0;
-  const std::size_t cells =
-      grid_ok ? static_cast<std::size_t>(m.rows) * static_cast<std::size_t>(m.cols) : 0;
-  std::string out;
-  {
+  std::size_t grid = 0;
+  if (grid_matches(m)) {
     // Nine characters per ordinary cell, and room for the widest row, so an
     // ordinary model never has the buffer grow.
-    const std::size_t slack = grid_ok ? static_cast<std::size_t>(m.cols) * (kFixedFastMaxChars + 1) : 0;
-    TextBuffer buf(out, 1024 + stomata * 36 + cells * 9 + (grid_ok ? m.rows : 0) + slack);
-    buf.append(c_format("%i %i %i %i %i\n", m.view_width, m.view_height, m.rows, m.cols, m.step));
-    buf.append(c_format("%6.4e %6.4e\n", m.params.kepi, m.params.kin));
-    buf.append(c_format("%i %i %5.2f %8.4f %8.4f %8.4f %8.4f %8.4f\n", m.stomata.stoma_count,
-                        m.border, m.spacing, m.params.Jmax, m.params.Jo, m.params.a,
-                        m.params.pminj, m.params.leaf_p));
-    append_stoma_lines(buf, m.stomata);
-    if (grid_ok) append_grid(buf, m.p_current, m.rows, m.cols);
+    const auto rows = static_cast<std::size_t>(m.rows);
+    const auto cols = static_cast<std::size_t>(m.cols);
+    grid = rows * (cols * 9 + 1) + cols * (kFixedFastMaxChars + 1);
   }
+  std::string out;
+  TextBuffer buf(out, 1024 + stomata * 36 + grid, nullptr);
+  write_model(m, buf);
   return out;
 }
 
 FileError save_data_file(const ModelState& m) {
-  const std::string text = format_data_file(m);
-  return replace_file_contents(m.data_file_name, text.data(), text.size()) ? FileError::none
-                                                                          : FileError::cannot_write;
+  FileReplacement file(m.data_file_name);
+  if (!file.ok()) return FileError::cannot_write;
+  // Chunks small enough to stay in the cache while they are written out.
+  std::string chunk;
+  TextBuffer buf(chunk, 512 * 1024, &file);
+  write_model(m, buf);
+  return file.commit() ? FileError::none : FileError::cannot_write;
 }
 
 }  // namespace ombrisk

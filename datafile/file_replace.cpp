@@ -15,19 +15,6 @@ namespace ombrisk {
 
 namespace {
 
-bool write_all(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // The file actually replaced: a symbolic link is followed, so the link stays.
 std::string replacement_target(const std::string& path) {
   struct stat st;
@@ -56,25 +43,65 @@ int create_temporary(const std::string& target, std::string& name) {
 
 }  // namespace
 
-bool replace_file_contents(const std::string& path, const char* data, std::size_t size) {
-  if (path.empty()) return false;
-  const std::string target = replacement_target(path);
+FileReplacement::FileReplacement(const std::string& path) {
+  if (path.empty()) return;
+  target_ = replacement_target(path);
   struct stat existing;
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) return false;
+  const bool exists = ::stat(target_.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) return;
   // A read-only file stays protected, as if it had been opened for writing.
-  if (exists && ::access(target.c_str(), W_OK) != 0) return false;
+  if (exists && ::access(target_.c_str(), W_OK) != 0) return;
+  fd_ = create_temporary(target_, temporary_);
+  if (fd_ >= 0 && exists) ::fchmod(fd_, existing.st_mode & 07777);  // best effort
+}
 
-  std::string temporary;
-  const int fd = create_temporary(target, temporary);
-  if (fd < 0) return false;
+FileReplacement::~FileReplacement() { discard(); }
 
-  bool ok = write_all(fd, data, size);
-  if (ok && exists) ::fchmod(fd, existing.st_mode & 07777);  // best effort
-  if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temporary.c_str());
-  return ok;
+void FileReplacement::discard() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temporary_.empty()) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+  }
+}
+
+bool FileReplacement::write(const char* data, std::size_t size) {
+  if (!ok()) return false;
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok_ = false;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool FileReplacement::commit() {
+  if (!ok()) {
+    discard();
+    return false;
+  }
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    discard();
+    return false;
+  }
+  temporary_.clear();
+  return true;
+}
+
+bool replace_file_contents(const std::string& path, const char* data, std::size_t size) {
+  FileReplacement file(path);
+  file.write(data, size);
+  return file.commit();
 }
 
 }  // namespace ombrisk

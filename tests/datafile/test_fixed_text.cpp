@@ -28,7 +28,14 @@ std::string fast_fixed(double v, int precision, int width) {
   return out;
 }
 
+std::string fast_cell(double v) {
+  char buf[kFixedFastMaxChars];
+  char* end = write_cell_value(buf, v);
+  return end == nullptr ? printf_fixed(v, 4, 8) : std::string(buf, end);
+}
+
 void expect_like_printf(double v) {
+  ASSERT_EQ(fast_cell(v), printf_fixed(v, 4, 8)) << "cell value " << std::hexfloat << v;
   for (auto [precision, width] : {std::pair{4, 8}, std::pair{9, 11}, std::pair{2, 5},
                                   std::pair{0, 3}}) {
     ASSERT_EQ(fast_fixed(v, precision, width), printf_fixed(v, precision, width))
