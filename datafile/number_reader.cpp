@@ -14,9 +14,20 @@ namespace {
 
 constexpr std::size_t kBlock = 64 * 1024;
 
+// No number this program writes comes near this length; a longer word is
+// refused rather than buffered whole.
+constexpr std::size_t kMaxWord = 64 * 1024;
+
 // White space as the "C" locale's isspace has it.
 bool is_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Whether a "%i" or "%lf" conversion could start with c (a sign, a digit, a
+// point, or the first letter of inf or nan).
+bool may_start_number(char c) {
+  return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'i' || c == 'I' ||
+         c == 'n' || c == 'N';
 }
 
 }  // namespace
@@ -65,11 +76,14 @@ bool NumberReader::load_next_word() {
     if (pos_ < buffer_.size()) break;
     if (!fill()) return false;
   }
+  // Text that cannot be a number fails its conversion as it is.
+  if (!may_start_number(buffer_[pos_])) return true;
   std::size_t scan = pos_;
   for (;;) {
     while (scan < buffer_.size() && !is_space(buffer_[scan])) ++scan;
     if (scan < buffer_.size()) return true;
     const std::size_t offset = scan - pos_;
+    if (offset > kMaxWord) return false;
     if (!fill()) return true;  // the word runs to the end of the file
     scan = pos_ + offset;      // fill may have moved the start of the buffer
   }

@@ -20,7 +20,8 @@ class NumberReader {
 
   // One conversion: white space (CR and LF included) is skipped, then the
   // number is taken. False when there is none (the end of the file, or text
-  // that is not a number) or when reading fails.
+  // that is not a number), when the word is longer than 64 KiB, or when
+  // reading fails.
   bool read_int(int& value);
   bool read_double(double& value);
 

@@ -338,6 +338,18 @@ TEST_F(DataFileRead, NumbersSplitAcrossReadBlocksReadWhole) {
   }
 }
 
+TEST_F(DataFileRead, OverlongWordsAreRefusedWithoutReadingThemWhole) {
+  ModelState m = running_model();
+  const ModelState before = m;
+  // The last J is a word of 8 MiB (read whole, it would be inf and taken).
+  EXPECT_EQ(load_text(m, std::string(kHeader) + "5 6 0.1\n99 59 0.5\n0 0 " +
+                             std::string(8 << 20, '7')),
+            FileError::bad_data);
+  m.load_succeeded = before.load_succeeded;
+  m.data_file_name = before.data_file_name;
+  expect_same_model(m, before);
+}
+
 TEST(DataFileErrorText, NamesTheWholeFile) {
   const std::string name = "/some dir/with spaces/run 1.dat";
   EXPECT_EQ(file_error_text(FileError::cannot_find, name), "Cannot find file " + name);

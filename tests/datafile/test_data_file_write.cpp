@@ -199,7 +199,7 @@ TEST(DataFileWrite, SaveWritesTheSameBytesAsFormat) {
   EXPECT_EQ(lines_of(text).size(), 3u + 10u + 800u);
 }
 
-TEST(DataFileWrite, CommaDecimalLocaleStillWritesPoints) {
+TEST(DataFileWrite, CommaDecimalLocaleStillWritesAndReadsPoints) {
   const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE", "fr_FR"};
   const char* found = nullptr;
   for (const char* name : names) {
@@ -211,14 +211,28 @@ TEST(DataFileWrite, CommaDecimalLocaleStillWritesPoints) {
   if (found == nullptr) GTEST_SKIP() << "no comma-decimal locale installed";
   char probe[16];
   std::snprintf(probe, sizeof probe, "%.1f", 1.5);
-  const ModelState m = start_up();
+  TempDir dir;
+  ModelState m = start_up();
+  m.p_current[0][0] = -1.5;
   const std::string text = format_data_file(m);
+  m.data_file_name = dir.file("locale.dat");
+  const FileError saved = save_data_file(m);
+  ModelState loaded = start_up();
+  loaded.params.kepi = 7;
+  loaded.spacing = 7;
+  loaded.data_file_name = m.data_file_name;
+  const FileError load_error = load_data_file(loaded);
   std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(saved, FileError::none);
+  EXPECT_EQ(load_error, FileError::none);
+  EXPECT_EQ(loaded.params.kepi, 0.1);
+  EXPECT_EQ(loaded.spacing, 1.0);
   EXPECT_EQ(std::string(probe), "1,5") << found;
   const std::vector<std::string> lines = lines_of(text);
   EXPECT_EQ(lines[1], "1.0000e-01 1.0000e-02");
   EXPECT_EQ(lines[2], "10 1  1.00   1.0000   0.0100   1.0000 -10.0000   0.0000");
   EXPECT_EQ(lines[3], "10 20 0.995525518");
+  EXPECT_EQ(lines[13].substr(0, 18), " -1.5000   0.0000 ");
 }
 
 }  // namespace
