@@ -32,7 +32,9 @@ std::string file_error_text(FileError error, const std::string& file_name);
 std::string format_data_file(const ModelState& m);
 
 // Writes the model to m.data_file_name through a temporary file beside it that
-// is renamed over the old one only when complete.
+// is renamed over the old one only when complete. cannot_write when the file
+// cannot be created or a write fails (the old file is then left as it was and
+// the temporary removed), and for an existing file that is read-only.
 FileError save_data_file(const ModelState& m);
 
 // Reads the header and the stomata of m.data_file_name into a staging copy and

@@ -115,10 +115,6 @@ char* write_fixed(char* dest, double value, int width) {
   return p;
 }
 
-}  // namespace
-
-namespace {
-
 // The shared body of write_cell_value and write_cell_row, inlined into both.
 inline __attribute__((always_inline)) char* cell_value(char* dest, double value) {
   // |value| * 10^4 in double precision is within 2^-14 of the exact product
