@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <system_error>
 
+#include "batch/picture_output.h"
 #include "batch/progress.h"
 #include "datafile/c_text.h"
 #include "datafile/data_file.h"
@@ -57,9 +61,9 @@ class Runner {
   // Returns -1 to go on, or the exit status that ends the run.
   int run(const Action& a) {
     switch (a.kind) {
-      case ActionKind::load: return load(a);
+      case ActionKind::load: end_frames(); return load(a);
       case ActionKind::save: return save(a);
-      case ActionKind::size: resize(a); return -1;
+      case ActionKind::size: end_frames(); resize(a); return -1;
       case ActionKind::border: m_.border = static_cast<int>(a.number); return -1;
       case ActionKind::spacing: m_.spacing = a.value; return -1;
       case ActionKind::stomata: return new_stomata(a);
@@ -67,12 +71,15 @@ class Runner {
       case ActionKind::set: apply_setting(m_, a.field, a.value); return -1;
       case ActionKind::steps: return steps(a);
       case ActionKind::restart:
+        end_frames();
         free_lattice(m_);
         reset_lattice(m_);
         return -1;
       case ActionKind::stats: stats(); return -1;
       case ActionKind::trace: return open_trace(a);
       case ActionKind::every: every_ = static_cast<int>(a.number); return -1;
+      case ActionKind::png: return write_picture(a.file);
+      case ActionKind::frames: return start_frames(a);
     }
     return -1;
   }
@@ -140,6 +147,7 @@ class Runner {
   // rebuild of the command.
   int new_stomata(const Action& a) {
     if (a.number > stoma_count_limit(m_)) return too_many(a);
+    end_frames();
     StomaTable& st = m_.stomata;
     st.stoma_count = static_cast<int>(a.number);
     allocate_stoma_table(m_);
@@ -155,6 +163,7 @@ class Runner {
   // table that a file may have brought) and the lattice rebuild.
   int randomize(const Action& a) {
     if (m_.stomata.stoma_count > stoma_count_limit(m_)) return too_many(a);
+    end_frames();
     place(a);
     free_lattice(m_);
     reset_lattice(m_);
@@ -169,18 +178,28 @@ class Runner {
       return kExitUsage;
     }
     const bool tracing = trace_.is_open();
+    const bool framing = frames_dir_.has_value();
     long long done = 0;
     long long until_check = progress_.begin(n);
     while (done < n) {
       long long batch = std::min(n - done, until_check);
-      if (tracing) batch = std::min<long long>(batch, every_ - m_.step % every_);
+      if (tracing || framing) batch = std::min<long long>(batch, every_ - m_.step % every_);
       for (long long i = 0; i < batch; ++i) {
         advance_step(m_);
         m_.step += 1;
       }
       done += batch;
       until_check -= batch;
-      if (tracing && m_.step % every_ == 0) write_trace_line();
+      if (m_.step % every_ == 0) {
+        if (tracing) write_trace_line();
+        if (framing) {
+          const int status = write_picture((*frames_dir_ / frame_file_name(m_.step)).string());
+          if (status >= 0) {
+            progress_.end();
+            return status;
+          }
+        }
+      }
       if (until_check == 0) until_check = progress_.check(done);
     }
     progress_.end();
@@ -207,6 +226,33 @@ class Runner {
     return -1;
   }
 
+  int write_picture(const std::string& path) {
+    std::string error;
+    if (pictures_.write_png(m_, path, error)) return -1;
+    out_.err << error << '\n';
+    return kExitFileError;
+  }
+
+  // The folder is made when missing; one that cannot be made stops the run
+  // here rather than at the first frame.
+  int start_frames(const Action& a) {
+    const std::filesystem::path dir(a.file);
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir)) {
+      out_.err << "Cannot write folder " << a.file;
+      if (ec) out_.err << " (" << ec.message() << ')';
+      out_.err << '\n';
+      return kExitFileError;
+    }
+    frames_dir_ = dir;
+    return -1;
+  }
+
+  // Frames of a rebuilt lattice would write over the earlier ones: as the
+  // window's recording, they end with the lattice.
+  void end_frames() { frames_dir_.reset(); }
+
   void write_trace_line() {
     const DisplaySettings& d = m_.display;
     trace_ << c_format("%d,%.17g,%.17g,%.17g,%.17g,%.17g\n", m_.step, m_.mean_p,
@@ -220,6 +266,8 @@ class Runner {
   int every_ = 1;
   std::ofstream trace_;
   std::string trace_name_;
+  std::optional<std::filesystem::path> frames_dir_;
+  PictureWriter pictures_;
   bool placement_failed_ = false;
 };
 

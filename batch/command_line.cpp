@@ -96,7 +96,8 @@ constexpr ActionName kActions[] = {
     {"--set", ActionKind::set, true},         {"--steps", ActionKind::steps, true},
     {"--restart", ActionKind::restart, false}, {"--save", ActionKind::save, true},
     {"--stats", ActionKind::stats, false},    {"--trace", ActionKind::trace, true},
-    {"--every", ActionKind::every, true},
+    {"--every", ActionKind::every, true},     {"--png", ActionKind::png, true},
+    {"--frames", ActionKind::frames, true},
 };
 
 const ActionName* find_action(std::string_view name) {
@@ -126,6 +127,8 @@ std::optional<std::string> read_value(Action& action, const std::string& value) 
     case ActionKind::load:
     case ActionKind::save:
     case ActionKind::trace:
+    case ActionKind::png:
+    case ActionKind::frames:
       action.file = value;
       return std::nullopt;
     case ActionKind::size: {
@@ -191,7 +194,7 @@ bool value_present(const std::vector<std::string>& args, std::size_t i) {
 
 }  // namespace
 
-ParseResult parse_command_line(const std::vector<std::string>& args) {
+ParseResult parse_command_line(const std::vector<std::string>& args, bool pictures) {
   ParseResult result;
   CommandLine& line = result.line;
   for (const std::string& a : args) {
@@ -230,6 +233,10 @@ ParseResult parse_command_line(const std::vector<std::string>& args) {
     if (known == nullptr) {
       result.error = name.rfind("--", 0) == 0 ? prefixed("unknown action " + name)
                                               : prefixed("unexpected argument " + name);
+      return result;
+    }
+    if (!pictures && (known->kind == ActionKind::png || known->kind == ActionKind::frames)) {
+      result.error = prefixed(name + ": pictures are not available in this build (it has no Qt)");
       return result;
     }
     Action action;
@@ -289,12 +296,23 @@ Actions:
                       j_display_min j_display_max
   --trace FILE        from here on, write a CSV line to FILE every K-th step
                       (step,mean_p,p_min,p_max,j_min,j_max)
-  --every K           the K of --trace (default 1): lines at the steps whose
-                      number is a multiple of K
+  --png FILE          write the picture the window shows for the model now
+                      (lattice, stomata, legend and status line) as a PNG
+  --frames DIR        from here on, write the picture every K-th step as
+                      DIR/frame_NNNNNN.png (N: the step, six digits or more),
+                      until the lattice is rebuilt (--load, --size,
+                      --stomata, --randomize, --restart); DIR is made if
+                      it is missing
+  --every K           the K of --trace and --frames from here on (default 1):
+                      lines and pictures at the steps whose number is a
+                      multiple of K
 
 Exit status: 0 done; 1 a file could not be read, was refused or could not be
 written; 2 a bad command line or too many stomata; 3 a random placement ran
 out of attempts (the run went on).
+
+Pictures are drawn without a display (Qt's offscreen platform), in the
+window's default font.
 
 Example: mean p after 2000 steps for several stomata counts
   for n in 100 400 1600; do

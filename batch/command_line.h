@@ -22,6 +22,8 @@ enum class ActionKind {
   stats,
   trace,      // file
   every,      // number
+  png,        // file
+  frames,     // folder
 };
 
 // The model fields that --set may change.
@@ -44,7 +46,7 @@ enum class SetField {
 
 struct Action {
   ActionKind kind = ActionKind::restart;
-  std::string file;        // load, save, trace
+  std::string file;        // load, save, trace, png; the folder of frames
   long long number = 0;    // size, border, stomata, steps, every
   double value = 0.0;      // spacing, set
   SetField field = SetField::kepi;  // set
@@ -66,8 +68,9 @@ struct ParseResult {
 
 // Reads the arguments after the program name. --seed and --threads may stand
 // anywhere; the actions keep their order. With --help anywhere the rest is not
-// looked at.
-ParseResult parse_command_line(const std::vector<std::string>& args);
+// looked at. Without `pictures` (a build that cannot draw them) --png and
+// --frames are refused.
+ParseResult parse_command_line(const std::vector<std::string>& args, bool pictures = true);
 
 // The text --help prints.
 std::string usage_text();

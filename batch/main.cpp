@@ -8,12 +8,13 @@
 
 #include "batch/batch_run.h"
 #include "batch/command_line.h"
+#include "batch/picture_output.h"
 #include "model/time_step.h"
 
 int main(int argc, char** argv) {
   using namespace ombrisk;
   const std::vector<std::string> args(argv + 1, argv + argc);
-  const batch::ParseResult parsed = batch::parse_command_line(args);
+  const batch::ParseResult parsed = batch::parse_command_line(args, batch::pictures_available());
   if (parsed.line.help) {
     std::cout << batch::usage_text();
     return batch::kExitDone;

@@ -268,8 +268,60 @@ TEST(BatchProgram, HelpListsEveryActionAndAnExample) {
   EXPECT_EQ(r.err, "");
   for (const char* name : {"--seed", "--threads", "--load", "--size", "--border", "--spacing",
                            "--stomata", "--randomize", "--set", "--steps", "--restart", "--save",
-                           "--stats", "--trace", "--every", "for "})
+                           "--stats", "--trace", "--every", "--png", "--frames", "for "})
     EXPECT_NE(r.out.find(name), std::string::npos) << name;
+}
+
+std::vector<std::string> file_names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// One --every for --trace and --frames, from where it stands; frames end with
+// the lattice they show.
+TEST(BatchProgram, FramesEveryKthStepUntilTheLatticeIsRebuilt) {
+  TempDir dir;
+  ProgramResult r = run_batch(
+      dir.path(), {"--steps", "1", "--frames", "f", "--every", "3", "--steps", "8", "--every",
+                   "2", "--steps", "2", "--restart", "--steps", "4"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(file_names(dir.path() / "f"),
+            (std::vector<std::string>{"frame_000003.png", "frame_000006.png",
+                                      "frame_000009.png", "frame_000010.png"}));
+
+  r = run_batch(dir.path(), {"--seed", "1", "--frames", "g", "--steps", "2", "--stomata", "5",
+                             "--steps", "2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(file_names(dir.path() / "g"),
+            (std::vector<std::string>{"frame_000001.png", "frame_000002.png"}));
+}
+
+TEST(BatchProgram, PictureThatCannotBeWrittenStopsTheRunWithStatusOne) {
+  TempDir dir;
+  const std::string no_dir = dir / "no/such/dir/a.png";
+  const std::string plain_file = dir / "plain";
+  std::ofstream(plain_file) << "not a folder\n";
+  // A folder where the frame of step 2 should go: that frame cannot be written.
+  fs::create_directories(dir.path() / "frames" / "frame_000002.png");
+  const std::string blocked = (fs::path("frames") / "frame_000002.png").string();
+  const std::vector<ErrorCase> cases = {
+      {{"--png", no_dir}, 1, "Cannot write file " + no_dir},
+      {{"--frames", plain_file}, 1, "Cannot write folder " + plain_file},
+      {{"--frames", "frames", "--steps", "5"}, 1, "Cannot write file " + blocked},
+  };
+  for (const ErrorCase& c : cases) expect_error(dir, c);
+
+  const ProgramResult r = run_batch(
+      dir.path(), {"--frames", "frames", "--steps", "5", "--stats", "--save", "after.dat"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(fs::exists(dir.path() / "after.dat"));
+  EXPECT_TRUE(fs::exists(dir.path() / "frames" / "frame_000001.png"));
+  EXPECT_FALSE(fs::exists(dir.path() / "frames" / "frame_000003.png"));
+  EXPECT_FALSE(fs::exists(dir / "no"));
 }
 
 TEST(BatchProgram, RandomizeAndRestartRebuildTheLatticeKeepingTheCount) {
