@@ -9,7 +9,9 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <mutex>
 
 #include "ui/file_chooser.h"
@@ -134,22 +136,40 @@ QImage ToolsController::picture_now() const {
   return image;
 }
 
+namespace {
+
+// The placed stomata of the table, without the rows beyond its count.
+std::vector<int> placed(const std::vector<int>& column, int count) {
+  const auto n = std::min<std::size_t>(column.size(), count > 0 ? std::size_t(count) : 0);
+  return std::vector<int>(column.begin(), column.begin() + std::ptrdiff_t(n));
+}
+
+}  // namespace
+
 // Every paint of the lattice adds the step on screen to the plot and, while
 // recording, writes a frame for each step not written yet (a repaint of the
-// same step adds none). A step going back, or another lattice size, means the
-// lattice was rebuilt: the plot starts again and the recording ends. Step,
-// mean p and frame are read together under the model lock, so a frame's name
-// is the step in its status line even while the full-speed worker runs on.
+// same step adds none). A step going back, another lattice size, or other
+// stomata at step 0 mean the lattice was rebuilt: the plot starts again and
+// the recording ends. Step, mean p and frame are read together under the
+// model lock, so a frame's name is the step in its status line even while
+// the full-speed worker runs on.
 void ToolsController::view_about_to_paint() {
   if (!lock_within(window_.model_mutex(), kLockWait)) return;
   std::unique_lock<std::timed_mutex> lock(window_.model_mutex(), std::adopt_lock);
   const ModelState& m = window_.model();
   const int step = m.step;
   const double mean_p = m.mean_p;
-  const Shown shown{step, m.rows, m.cols};
-  const bool rebuilt = last_shown_ && (step < last_shown_->step || m.rows != last_shown_->rows ||
-                                       m.cols != last_shown_->cols);
-  last_shown_ = shown;
+  Shown shown{step, m.rows, m.cols, {}, {}};
+  if (step == 0) {
+    shown.stoma_cols = placed(m.stomata.stoma_col, m.stomata.stoma_count);
+    shown.stoma_rows = placed(m.stomata.stoma_row, m.stomata.stoma_count);
+  }
+  const bool rebuilt =
+      last_shown_ &&
+      (step < last_shown_->step || m.rows != last_shown_->rows || m.cols != last_shown_->cols ||
+       (step == 0 && last_shown_->step == 0 &&
+        (shown.stoma_cols != last_shown_->stoma_cols || shown.stoma_rows != last_shown_->stoma_rows)));
+  last_shown_ = std::move(shown);
   QImage frame;
   if (recorder_ && !rebuilt && last_frame_step_ != step) frame = picture_now();
   lock.unlock();

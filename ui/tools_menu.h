@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QEvent;
@@ -79,11 +80,14 @@ class ToolsController : public QObject {
 
   std::unique_ptr<FrameRecorder> recorder_;
   std::optional<int> last_frame_step_;
-  // What the previous paint showed, to see a rebuilt lattice.
+  // What the previous paint showed, to see a rebuilt lattice. The stomata
+  // are kept at step 0 only: later, a rebuild shows in the step going back.
   struct Shown {
     int step;
     int rows;
     int cols;
+    std::vector<int> stoma_cols;
+    std::vector<int> stoma_rows;
   };
   std::optional<Shown> last_shown_;
 };

@@ -201,6 +201,18 @@ class TestToolsMenu : public QObject {
     reset_lattice(m);
     paint();
     QVERIFY(!tools->recording());
+
+    // So does one at step 0 that moves a stoma; repainting the same lattice
+    // does not.
+    tools->record_frames_action()->trigger();
+    paint();
+    paint();
+    QVERIFY(tools->recording());
+    m.stomata.stoma_col[0] += 1;
+    free_lattice(m);
+    reset_lattice(m);
+    paint();
+    QVERIFY(!tools->recording());
   }
 
   void failed_frame_ends_recording_with_one_message() {
