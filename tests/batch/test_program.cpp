@@ -272,6 +272,12 @@ TEST(BatchProgram, HelpListsEveryActionAndAnExample) {
     EXPECT_NE(r.out.find(name), std::string::npos) << name;
 }
 
+#ifdef OMBRISK_BATCH_PICTURES
+constexpr bool kPictures = true;
+#else
+constexpr bool kPictures = false;
+#endif
+
 std::vector<std::string> file_names(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder))
@@ -283,6 +289,7 @@ std::vector<std::string> file_names(const fs::path& folder) {
 // One --every for --trace and --frames, from where it stands; frames end with
 // the lattice they show.
 TEST(BatchProgram, FramesEveryKthStepUntilTheLatticeIsRebuilt) {
+  if (!kPictures) GTEST_SKIP() << "built without pictures";
   TempDir dir;
   ProgramResult r = run_batch(
       dir.path(), {"--steps", "1", "--frames", "f", "--every", "3", "--steps", "8", "--every",
@@ -300,6 +307,7 @@ TEST(BatchProgram, FramesEveryKthStepUntilTheLatticeIsRebuilt) {
 }
 
 TEST(BatchProgram, PictureThatCannotBeWrittenStopsTheRunWithStatusOne) {
+  if (!kPictures) GTEST_SKIP() << "built without pictures";
   TempDir dir;
   const std::string no_dir = dir / "no/such/dir/a.png";
   const std::string plain_file = dir / "plain";
