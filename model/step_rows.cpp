@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <immintrin.h>
 
 namespace ombrisk::step_detail {
@@ -301,6 +302,107 @@ __attribute__((target("avx512f"))) void inner_octets_avx512(const double* u, con
   }
 }
 
+// B[j] = u[j] for even j, m[j] for odd j; D[j] = d[j] for odd j, m[j] for
+// even j. With c even, the four side neighbours of lane i are B[c+i-1],
+// B[c+i+1], D[c+i-1] and D[c+i+1] (even lanes: [r][c-1], [r][c+1],
+// [r+1][c-1], [r+1][c+1]; odd lanes: [r-1][c-1], [r-1][c+1], [r][c-1],
+// [r][c+1]), so two blends and four shifts make them.
+struct Octets {
+  __m512d uc, mc, dc;  // the present octet of each row
+  __m512d bp, bc;      // B before and at the present octet
+  __m512d dp, dcb;     // D likewise
+};
+
+// Sum lanes, bounds lanes and the source of the row whose statistics ride
+// along with the interior of the next one.
+struct StatLanes {
+  __m512d even, odd;  // sums of the octets at c0 + 16k and c0 + 16k + 8
+  __m512d lo, hi;
+};
+
+template <bool Stats, bool Bounds, bool Odd>
+__attribute__((target("avx512f"), always_inline)) inline void octet_step(
+    const double* u, const double* m, const double* d, int c, int cols, const __m512d* k,
+    Octets& o, double* out, const double* prev, StatLanes& sl) {
+  const __mmask8 even = 0x55, odd = 0xAA;
+  __m512d un, mn, dn;
+  const int ahead = cols - (c + 8);  // cells left in the row after this octet
+  if (ahead >= 8) {
+    un = _mm512_loadu_pd(u + c + 8);
+    mn = _mm512_loadu_pd(m + c + 8);
+    dn = _mm512_loadu_pd(d + c + 8);
+  } else {
+    const __mmask8 next_mask = static_cast<__mmask8>((1u << ahead) - 1);
+    un = _mm512_maskz_loadu_pd(next_mask, u + c + 8);
+    mn = _mm512_maskz_loadu_pd(next_mask, m + c + 8);
+    dn = _mm512_maskz_loadu_pd(next_mask, d + c + 8);
+  }
+  const __m512d bn = _mm512_mask_blend_pd(even, mn, un);
+  const __m512d dnb = _mm512_mask_blend_pd(odd, mn, dn);
+  const __m512d n3 = left(o.bp, o.bc);
+  const __m512d n4 = right(o.bc, bn);
+  const __m512d n5 = left(o.dp, o.dcb);
+  const __m512d n6 = right(o.dcb, dnb);
+  __m512d x = mul_pd(k[0], o.mc);
+  x = _mm512_sub_pd(x, o.uc);
+  x = _mm512_sub_pd(x, o.dc);
+  x = _mm512_sub_pd(x, n3);
+  x = _mm512_sub_pd(x, n4);
+  x = _mm512_sub_pd(x, n5);
+  x = _mm512_sub_pd(x, n6);
+  __m512d dd = _mm512_castsi512_pd(
+      _mm512_xor_si512(_mm512_castpd_si512(mul_pd(x, k[1])), _mm512_castpd_si512(k[4])));
+  dd = add_pd(dd, mul_pd(_mm512_sub_pd(k[3], o.mc), k[2]));
+  _mm512_storeu_pd(out + c, add_pd(dd, o.mc));
+  if constexpr (Stats) {
+    const __m512d v = _mm512_loadu_pd(prev + c);
+    if constexpr (Odd) {
+      sl.odd = add_pd(sl.odd, v);
+    } else {
+      sl.even = add_pd(sl.even, v);
+    }
+    if constexpr (Bounds) {
+      sl.lo = _mm512_mask_min_pd(sl.lo, 0xFF, sl.lo, v);
+      sl.hi = _mm512_mask_max_pd(sl.hi, 0xFF, sl.hi, v);
+    }
+  }
+  o.uc = un;
+  o.mc = mn;
+  o.dc = dn;
+  o.bp = o.bc;
+  o.bc = bn;
+  o.dp = o.dcb;
+  o.dcb = dnb;
+}
+
+// Interior octets [c0, c1) of a row (c0 even, c1 - c0 a multiple of 8,
+// c1 < cols), best with m and out 64-byte aligned at c0, with the statistics of
+// `prev` over the same columns gathered on the way.
+template <bool Stats, bool Bounds>
+__attribute__((target("avx512f"))) void aligned_octets_avx512(
+    const double* u, const double* m, const double* d, int c0, int c1, int cols,
+    const Coefficients& q, double* out, const double* prev, StatLanes& sl) {
+  const __m512d k[5] = {_mm512_set1_pd(6.0), _mm512_set1_pd(q.kepi), _mm512_set1_pd(q.kin),
+                        _mm512_set1_pd(q.target), _mm512_set1_pd(-0.0)};
+  const __mmask8 only_last = 0x80;
+  Octets o;
+  o.uc = _mm512_loadu_pd(u + c0);
+  o.mc = _mm512_loadu_pd(m + c0);
+  o.dc = _mm512_loadu_pd(d + c0);
+  o.bc = _mm512_mask_blend_pd(0x55, o.mc, o.uc);
+  o.dcb = _mm512_mask_blend_pd(0xAA, o.mc, o.dc);
+  // Lane 7 of the octet before: column c0 - 1 is odd, so B is m and D is d
+  // there.
+  o.bp = _mm512_maskz_loadu_pd(only_last, m + c0 - 8);
+  o.dp = _mm512_maskz_loadu_pd(only_last, d + c0 - 8);
+  int c = c0;
+  for (; c + 16 <= c1; c += 16) {
+    octet_step<Stats, Bounds, false>(u, m, d, c, cols, k, o, out, prev, sl);
+    octet_step<Stats, Bounds, true>(u, m, d, c + 8, cols, k, o, out, prev, sl);
+  }
+  if (c < c1) octet_step<Stats, Bounds, false>(u, m, d, c, cols, k, o, out, prev, sl);
+}
+
 // Interior row, columns 1 .. cols-2.
 void inner_row_full(const double* u, const double* m, const double* d, int cols,
                     const Coefficients& q, double* out, SimdLevel level) {
@@ -460,6 +562,113 @@ __attribute__((target("avx512f"))) void lanes_avx512(const double* v, int end, b
   _mm512_storeu_pd(l.sum + 8, s1);
 }
 
+// The row's sum and bounds from its sixteen partial sums and its lane bounds
+// (see RowStats). `scan` when no vector lanes saw the row.
+void finish_stats(const double* v, int cols, const double* sum, double lo, double hi,
+                  bool bounds, bool scan, RowStats& out) {
+  double quarter[4];
+  for (int j = 0; j < 4; ++j) {
+    quarter[j] = (sum[j] + sum[j + 4]) + (sum[j + 8] + sum[j + 12]);
+  }
+  out.sum = (quarter[0] + quarter[1]) + (quarter[2] + quarter[3]);
+  if (!bounds) return;
+  // A row without NaN: the lanes hold the row's values nearest each end, and
+  // equal values have equal bits except +0.0 and -0.0. Where a bound is zero,
+  // the scan ends on the last zero of the row (ties go to the later value).
+  // A NaN sum (a NaN cell, or +inf with -inf) or a lane without cells takes
+  // the sequential scan instead.
+  if (std::isnan(out.sum) || scan) {
+    scan_bounds(v, cols, out);
+    return;
+  }
+  out.lo = lo == 0.0 ? last_zero(v, cols) : lo;
+  out.hi = hi == 0.0 ? last_zero(v, cols) : hi;
+  out.lo_resets = false;
+  out.hi_resets = false;
+}
+
+// The first even column from 2 at which the row's octets start on a 64-byte
+// boundary (the row length is usually a multiple of 8, so every row has the
+// same one), or 2 when there is none.
+int octet_start(const double* m) {
+  const auto a = reinterpret_cast<std::uintptr_t>(m);
+  for (int c = 2; c < 10; c += 2) {
+    if ((a + 8 * static_cast<std::uintptr_t>(c)) % 64 == 0) return c;
+  }
+  return 2;
+}
+
+// The interior of a row (columns 1 .. cols-2) with the aligned octets and, when
+// `prev` is given, the statistics of that finished row gathered alongside:
+// the loads of a row just written hit the first-level cache and the adds of
+// the sums, which wait on each other, hide behind the interior's work. The
+// sums take every cell in the order RowStats documents: the partial of column
+// c gets the columns before the octets first, then the octets (whose lanes
+// are the partials of their columns), then the rest. Returns false, having
+// done nothing, when the row is too short for an octet.
+__attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const double* m,
+                                                        const double* d, int cols,
+                                                        const Coefficients& q, double* out,
+                                                        const double* prev, bool bounds,
+                                                        RowStats* prev_stats) {
+  const int last = cols - 1;  // first column not done here
+  const int c0 = octet_start(m);
+  if (last - c0 < 8) return false;
+  const int c1 = c0 + ((last - c0) / 8) * 8;
+  inner_cells<true, true>(u, m, d, 1, c0, q, out);
+  StatLanes sl{_mm512_setzero_pd(), _mm512_setzero_pd(), _mm512_set1_pd(NAN),
+               _mm512_set1_pd(NAN)};
+  double part[2 * kSumLanes] = {};  // twice over, so that any 16 in a row are the partials
+  if (prev) {
+    for (int c = 0; c < c0; ++c) part[c] = add_sd(part[c], prev[c]);
+    for (int j = 0; j < kSumLanes; ++j) part[j + kSumLanes] = part[j];
+    sl.even = _mm512_loadu_pd(part + c0 % kSumLanes);
+    sl.odd = _mm512_loadu_pd(part + (c0 + 8) % kSumLanes);
+    if (bounds) {
+      aligned_octets_avx512<true, true>(u, m, d, c0, c1, cols, q, out, prev, sl);
+    } else {
+      aligned_octets_avx512<true, false>(u, m, d, c0, c1, cols, q, out, prev, sl);
+    }
+  } else {
+    aligned_octets_avx512<false, false>(u, m, d, c0, c1, cols, q, out, prev, sl);
+  }
+  const int quads_end = c1 + ((last - c1) / 4) * 4;
+  inner_quads_avx2(u, m, d, c1, quads_end, cols, q, out);
+  const int pairs_end = quads_end + ((last - quads_end) / 2) * 2;
+  inner_pairs_sse2(u, m, d, quads_end, pairs_end, q, out);
+  inner_cells<true, true>(u, m, d, pairs_end, last, q, out);
+  if (!prev) return true;
+
+  double lanes[2 * 8], los[8], his[8];
+  _mm512_storeu_pd(lanes, sl.even);
+  _mm512_storeu_pd(lanes + 8, sl.odd);
+  _mm512_storeu_pd(los, sl.lo);
+  _mm512_storeu_pd(his, sl.hi);
+  // GCC leaves the upper register halves dirty here, and scalar SSE code
+  // after that (the stomata's exp among it) runs at half speed.
+  _mm256_zeroupper();
+  double sum[kSumLanes];
+  for (int i = 0; i < kSumLanes; ++i) sum[(c0 + i) % kSumLanes] = lanes[i];
+  for (int c = c1; c < cols; ++c) sum[c % kSumLanes] = add_sd(sum[c % kSumLanes], prev[c]);
+  double lo = 0.0, hi = 0.0;
+  if (bounds) {
+    lo = los[0];
+    hi = his[0];
+    for (int j = 1; j < 8; ++j) {
+      if (los[j] < lo) lo = los[j];
+      if (his[j] > hi) hi = his[j];
+    }
+    const auto take = [&](double x) {
+      if (x < lo) lo = x;
+      if (x > hi) hi = x;
+    };
+    for (int c = 0; c < c0; ++c) take(prev[c]);
+    for (int c = c1; c < cols; ++c) take(prev[c]);
+  }
+  finish_stats(prev, cols, sum, lo, hi, bounds, false, *prev_stats);
+  return true;
+}
+
 }  // namespace
 
 void set_simd_level(SimdLevel level) { g_forced.store(level, std::memory_order_relaxed); }
@@ -508,25 +717,20 @@ void row_stats(const double* v, int cols, bool bounds, RowStats& out) {
       if (v[c] > l.hi) l.hi = v[c];
     }
   }
-  double quarter[4];
-  for (int j = 0; j < 4; ++j) {
-    quarter[j] = (l.sum[j] + l.sum[j + 4]) + (l.sum[j + 8] + l.sum[j + 12]);
-  }
-  out.sum = (quarter[0] + quarter[1]) + (quarter[2] + quarter[3]);
-  if (!bounds) return;
-  // A row without NaN: the lanes hold the row's values nearest each end, and
-  // equal values have equal bits except +0.0 and -0.0. Where a bound is zero,
-  // the scan ends on the last zero of the row (ties go to the later value).
-  // A NaN sum (a NaN cell, or +inf with -inf) or a lane without cells takes
-  // the sequential scan instead.
-  if (std::isnan(out.sum) || end == 0) {
-    scan_bounds(v, cols, out);
+  finish_stats(v, cols, l.sum, l.lo, l.hi, bounds, end == 0, out);
+}
+
+void update_row_with_stats(const double* grid, int rows, int cols, int r,
+                           const Coefficients& q, double* out, const double* prev, bool bounds,
+                           RowStats* prev_stats) {
+  const double* m = grid + static_cast<std::size_t>(r) * cols;
+  if (r > 0 && r + 1 < rows && simd_level() == SimdLevel::avx512 &&
+      inner_row_fused(m - cols, m, m + cols, cols, q, out, prev, bounds, prev_stats)) {
+    row_ends<true, true>(m - cols, m, m + cols, cols, q, out);
     return;
   }
-  out.lo = l.lo == 0.0 ? last_zero(v, cols) : l.lo;
-  out.hi = l.hi == 0.0 ? last_zero(v, cols) : l.hi;
-  out.lo_resets = false;
-  out.hi_resets = false;
+  update_row(grid, rows, cols, r, q, out);
+  if (prev) row_stats(prev, cols, bounds, *prev_stats);
 }
 
 }  // namespace ombrisk::step_detail

@@ -46,6 +46,13 @@ struct RowStats {
 
 void row_stats(const double* v, int cols, bool bounds, RowStats& out);
 
+// update_row, and when `prev` is not null, row_stats of the finished row
+// `prev` (cols cells, not overlapping `out`) into *prev_stats: on the widest
+// vector path both in one pass over the columns.
+void update_row_with_stats(const double* grid, int rows, int cols, int r,
+                           const Coefficients& q, double* out, const double* prev, bool bounds,
+                           RowStats* prev_stats);
+
 // Folds a row's bound contribution into running bounds, in row order.
 inline void fold_lower(double& bound, double row_lo, bool resets) {
   if (resets || !(row_lo > bound)) bound = row_lo;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -56,12 +57,20 @@ struct StepJob {
   double* order_j;
   RowStats* stats;
   bool bounds;
-  std::atomic<int> next_row{0};  // rows are handed out in chunks from here
+  // Chunks of rows not yet taken: [front, back) in the low and high halves.
+  // The calling thread takes them from the front, helpers from the back, so
+  // from step to step each thread keeps mostly the same rows and finds them
+  // in its own cache (the cores need not share a last-level cache; taking
+  // chunks in turn made every thread read rows the other one had written).
+  // On a line of its own, so that taking a chunk does not evict the fields
+  // above.
+  alignas(64) std::atomic<std::uint64_t> span{0};
+  std::thread::id caller;
 };
 
-// Rows per hand-out: small enough that a thread that starts late still gets a
+// Rows per chunk: small enough that a thread that starts late still gets a
 // share, large enough that the counter is rarely touched.
-constexpr int kRowChunk = 8;
+constexpr int kRowChunk = 16;
 
 // stoma_flux with its two parameter-only terms worked out once per step: the
 // same operations on the same values, so the same bits, without two calls
@@ -83,7 +92,10 @@ void run_rows(const StepJob& job, int r0, int r1) {
   const Flux flux{prm.Jmax * prm.Jo, prm.Jmax - prm.Jo, prm.Jo, prm.pminj, prm.a};
   for (int r = r0; r < r1; ++r) {
     double* out = job.next + r * cols;
-    step_detail::update_row(job.cur, job.rows, job.cols, r, job.q, out);
+    // The statistics of the row before, finished, ride along with this one.
+    step_detail::update_row_with_stats(job.cur, job.rows, job.cols, r, job.q, out,
+                                       r > r0 ? out - cols : nullptr, job.bounds,
+                                       r > r0 ? &job.stats[r - 1] : nullptr);
     const double* old = job.cur + r * cols;
     for (int k = job.row_start[r]; k < job.row_start[r + 1]; ++k) {
       const int i = job.order[k];
@@ -95,15 +107,30 @@ void run_rows(const StepJob& job, int r0, int r1) {
       job.order_j[k] = j;
       out[c] = out[c] - j;
     }
-    step_detail::row_stats(out, job.cols, job.bounds, job.stats[r]);
+  }
+  step_detail::row_stats(job.next + (r1 - 1) * cols, job.cols, job.bounds, job.stats[r1 - 1]);
+}
+
+// The next chunk from the front or the back, or -1 when none is left.
+int take_chunk(StepJob& job, bool front) {
+  std::uint64_t s = job.span.load(std::memory_order_relaxed);
+  for (;;) {
+    const std::uint32_t f = static_cast<std::uint32_t>(s), b = static_cast<std::uint32_t>(s >> 32);
+    if (f >= b) return -1;
+    const std::uint64_t n = front ? s + 1 : s - (std::uint64_t{1} << 32);
+    if (job.span.compare_exchange_weak(s, n, std::memory_order_relaxed)) {
+      return static_cast<int>(front ? f : b - 1);
+    }
   }
 }
 
 void run_chunks(void* context) {
   StepJob& job = *static_cast<StepJob*>(context);
+  const bool front = std::this_thread::get_id() == job.caller;
   for (;;) {
-    const int r0 = job.next_row.fetch_add(kRowChunk, std::memory_order_relaxed);
-    if (r0 >= job.rows) return;
+    const int chunk = take_chunk(job, front);
+    if (chunk < 0) return;
+    const int r0 = chunk * kRowChunk;
     run_rows(job, r0, std::min(r0 + kRowChunk, job.rows));
   }
 }
@@ -182,7 +209,9 @@ void advance_step(ModelState& m) {
               s.order.data(),
               s.order_j.data(),
               s.row_stats.data(),
-              p_bounds};
+              p_bounds,
+              static_cast<std::uint64_t>((rows + kRowChunk - 1) / kRowChunk) << 32,
+              std::this_thread::get_id()};
   step_detail::step_pool().run(thread_count(rows, cells) - 1, run_chunks, &job);
   const int placed = s.row_start[rows];  // stomata on the lattice
   for (int k = 0; k < placed; ++k) st.stoma_j[s.order[k]] = s.order_j[k];
