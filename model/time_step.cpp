@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -41,6 +42,10 @@ struct Scratch {
   std::vector<int> order;      // stoma indices by row, in table order within a row
   std::vector<double> order_j;  // J of order[k]
   std::vector<RowStats> row_stats;
+  // The table and lattice size the grouping above was made for: a table that
+  // has not changed since the last step (the usual case) is not grouped again.
+  std::vector<int> sorted_row, sorted_col;
+  int sorted_rows = -1, sorted_cols = -1;
 };
 thread_local Scratch t_scratch;
 
@@ -147,6 +152,17 @@ int thread_count(int rows, std::size_t cells) {
 // Stomata grouped by row with a counting sort, table order kept within a row.
 // A stoma off the lattice is left out (and keeps its J).
 void sort_stomata(const StomaTable& st, int n, int rows, int cols, Scratch& s) {
+  const std::size_t bytes = static_cast<std::size_t>(n) * sizeof(int);
+  if (rows == s.sorted_rows && cols == s.sorted_cols &&
+      s.sorted_row.size() == static_cast<std::size_t>(n) &&
+      (n == 0 || (std::memcmp(s.sorted_row.data(), st.stoma_row.data(), bytes) == 0 &&
+                  std::memcmp(s.sorted_col.data(), st.stoma_col.data(), bytes) == 0))) {
+    return;
+  }
+  s.sorted_rows = rows;
+  s.sorted_cols = cols;
+  s.sorted_row.assign(st.stoma_row.begin(), st.stoma_row.begin() + n);
+  s.sorted_col.assign(st.stoma_col.begin(), st.stoma_col.begin() + n);
   s.row_start.assign(static_cast<std::size_t>(rows) + 2, 0);
   s.order.resize(static_cast<std::size_t>(n));
   s.order_j.resize(static_cast<std::size_t>(n));
