@@ -669,6 +669,19 @@ __attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const d
   return true;
 }
 
+__attribute__((target("avx512f"))) int flux_octets_avx512(double* v, int n,
+                                                          const FluxTerms& t) {
+  const __m512d numerator = _mm512_set1_pd(t.numerator), span = _mm512_set1_pd(t.span),
+                jo = _mm512_set1_pd(t.Jo);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m512d e = _mm512_loadu_pd(v + i);
+    _mm512_storeu_pd(v + i, _mm512_div_pd(numerator, add_pd(mul_pd(e, span), jo)));
+  }
+  _mm256_zeroupper();
+  return i;
+}
+
 }  // namespace
 
 void set_simd_level(SimdLevel level) { g_forced.store(level, std::memory_order_relaxed); }
@@ -731,6 +744,17 @@ void update_row_with_stats(const double* grid, int rows, int cols, int r,
   }
   update_row(grid, rows, cols, r, q, out);
   if (prev) row_stats(prev, cols, bounds, *prev_stats);
+}
+
+void flux_from_exp(double* v, int n, const FluxTerms& t) {
+  int i = simd_level() == SimdLevel::avx512 ? flux_octets_avx512(v, n, t) : 0;
+  const __m128d numerator = _mm_set1_pd(t.numerator), span = _mm_set1_pd(t.span),
+                jo = _mm_set1_pd(t.Jo);
+  for (; i + 2 <= n; i += 2) {
+    const __m128d e = _mm_loadu_pd(v + i);
+    _mm_storeu_pd(v + i, _mm_div_pd(numerator, add_pd(mul_pd(e, span), jo)));
+  }
+  for (; i < n; ++i) v[i] = t.numerator / add_sd(mul_sd(v[i], t.span), t.Jo);
 }
 
 }  // namespace ombrisk::step_detail

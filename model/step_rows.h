@@ -53,6 +53,16 @@ void update_row_with_stats(const double* grid, int rows, int cols, int r,
                            const Coefficients& q, double* out, const double* prev, bool bounds,
                            RowStats* prev_stats);
 
+// The parameter terms of the stoma flux J(p) = numerator / (e * span + Jo),
+// e = exp(-((p - pminj) * a)).
+struct FluxTerms {
+  double numerator;  // Jmax * Jo
+  double span;       // Jmax - Jo
+  double Jo;
+};
+// Replaces each of the n exponentials e in v by numerator / (e * span + Jo).
+void flux_from_exp(double* v, int n, const FluxTerms& t);
+
 // Folds a row's bound contribution into running bounds, in row order.
 inline void fold_lower(double& bound, double row_lo, bool resets) {
   if (resets || !(row_lo > bound)) bound = row_lo;

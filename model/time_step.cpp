@@ -40,6 +40,7 @@ constexpr int kMaxAutoThreads = 4;
 struct Scratch {
   std::vector<int> row_start;  // stomata of row r: order[row_start[r] .. row_start[r + 1])
   std::vector<int> order;      // stoma indices by row, in table order within a row
+  std::vector<int> order_col;  // the column of order[k]
   std::vector<double> order_j;  // J of order[k]
   std::vector<RowStats> row_stats;
   // The table and lattice size the grouping above was made for: a table that
@@ -56,7 +57,7 @@ struct StepJob {
   int cols;
   Coefficients q;
   const ModelParameters* params;
-  const int* stoma_col;
+  const int* order_col;  // the column of order[k]
   const int* row_start;
   const int* order;
   double* order_j;
@@ -78,23 +79,24 @@ struct StepJob {
 constexpr int kRowChunk = 16;
 
 // stoma_flux with its two parameter-only terms worked out once per step: the
-// same operations on the same values, so the same bits, without two calls
-// per stoma. The tests hold it to stoma_flux itself.
+// same operations on the same values, so the same bits. A row's exponents
+// are gathered first, then the exponentials taken back to back (independent
+// calls overlap), then step_detail::flux_from_exp finishes them several at a
+// time. The tests hold the result to stoma_flux itself.
 struct Flux {
-  double numerator;  // Jmax * Jo
-  double span;       // Jmax - Jo
-  double Jo;
+  step_detail::FluxTerms terms;  // Jmax * Jo, Jmax - Jo, Jo
   double pminj;
   double a;
-  double operator()(double p) const {
-    return numerator / (std::exp(-((p - pminj) * a)) * span + Jo);
-  }
 };
 
 void run_rows(const StepJob& job, int r0, int r1) {
   const std::size_t cols = static_cast<std::size_t>(job.cols);
   const ModelParameters& prm = *job.params;
-  const Flux flux{prm.Jmax * prm.Jo, prm.Jmax - prm.Jo, prm.Jo, prm.pminj, prm.a};
+  const Flux flux{{prm.Jmax * prm.Jo, prm.Jmax - prm.Jo, prm.Jo}, prm.pminj, prm.a};
+  // Into the row-ordered scratch, not the table: table neighbours belong to
+  // rows that other threads may be doing, and sharing their cache lines would
+  // cost more than the step.
+  double* j = job.order_j;
   for (int r = r0; r < r1; ++r) {
     double* out = job.next + r * cols;
     // The statistics of the row before, finished, ride along with this one.
@@ -102,15 +104,13 @@ void run_rows(const StepJob& job, int r0, int r1) {
                                        r > r0 ? out - cols : nullptr, job.bounds,
                                        r > r0 ? &job.stats[r - 1] : nullptr);
     const double* old = job.cur + r * cols;
-    for (int k = job.row_start[r]; k < job.row_start[r + 1]; ++k) {
-      const int i = job.order[k];
-      const int c = job.stoma_col[i];
-      const double j = flux(old[c]);
-      // Into the row-ordered scratch, not the table: table neighbours belong
-      // to rows that other threads may be doing, and sharing their cache lines
-      // would cost more than the step.
-      job.order_j[k] = j;
-      out[c] = out[c] - j;
+    const int k0 = job.row_start[r], k1 = job.row_start[r + 1];
+    for (int k = k0; k < k1; ++k) j[k] = -((old[job.order_col[k]] - flux.pminj) * flux.a);
+    for (int k = k0; k < k1; ++k) j[k] = std::exp(j[k]);
+    step_detail::flux_from_exp(j + k0, k1 - k0, flux.terms);
+    for (int k = k0; k < k1; ++k) {
+      const int c = job.order_col[k];
+      out[c] = out[c] - j[k];
     }
   }
   step_detail::row_stats(job.next + (r1 - 1) * cols, job.cols, job.bounds, job.stats[r1 - 1]);
@@ -181,6 +181,8 @@ void sort_stomata(const StomaTable& st, int n, int rows, int cols, Scratch& s) {
     if (inside(i)) s.order[start[row[i] + 1]++] = i;
   }
   // start[r] is now where row r begins, start[rows] the end of the last row.
+  s.order_col.resize(static_cast<std::size_t>(n));
+  for (int k = 0; k < start[rows]; ++k) s.order_col[k] = col[s.order[k]];
 }
 
 }  // namespace
@@ -220,7 +222,7 @@ void advance_step(ModelState& m) {
               cols,
               Coefficients{prm.kepi, prm.kin, m.target_p},
               &prm,
-              st.stoma_col.data(),
+              s.order_col.data(),
               s.row_start.data(),
               s.order.data(),
               s.order_j.data(),
