@@ -618,12 +618,20 @@ __attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const d
   inner_cells<true, true>(u, m, d, 1, c0, q, out);
   StatLanes sl{_mm512_setzero_pd(), _mm512_setzero_pd(), _mm512_set1_pd(NAN),
                _mm512_set1_pd(NAN)};
-  double part[2 * kSumLanes] = {};  // twice over, so that any 16 in a row are the partials
   if (prev) {
-    for (int c = 0; c < c0; ++c) part[c] = add_sd(part[c], prev[c]);
-    for (int j = 0; j < kSumLanes; ++j) part[j + kSumLanes] = part[j];
-    sl.even = _mm512_loadu_pd(part + c0 % kSumLanes);
-    sl.odd = _mm512_loadu_pd(part + (c0 + 8) % kSumLanes);
+    // Partials 0 .. 7 after the columns before c0 (c0 <= 8; 0.0 + x as the
+    // scalar sum does it), partials 8 .. 15 still 0.0; then the lanes of the
+    // octets at c0 + 16k take partials c0 .. c0 + 7, the others the rest.
+    const __m512d zero = _mm512_setzero_pd();
+    const __mmask8 head = static_cast<__mmask8>((1u << c0) - 1);
+    const __m512d low = _mm512_mask_add_pd(zero, head, zero, _mm512_maskz_loadu_pd(head, prev));
+    const __m512i lane = _mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0);
+    const __m512i fifteen = _mm512_set1_epi64(15);
+    const __m512i at_even = _mm512_and_epi64(_mm512_add_epi64(lane, _mm512_set1_epi64(c0)), fifteen);
+    const __m512i at_odd =
+        _mm512_and_epi64(_mm512_add_epi64(lane, _mm512_set1_epi64(c0 + 8)), fifteen);
+    sl.even = _mm512_permutex2var_pd(low, at_even, zero);
+    sl.odd = _mm512_permutex2var_pd(low, at_odd, zero);
     if (bounds) {
       aligned_octets_avx512<true, true>(u, m, d, c0, c1, cols, q, out, prev, sl);
     } else {
