@@ -464,4 +464,103 @@ TEST(TimeStep, TableChangedBetweenStepsIsFollowed) {
   expect_same(fast, ref, "changed table");
 }
 
+// The stomata grouping is kept between steps only while the table and the
+// lattice shape stay the same: a moved column, a moved row and a new shape
+// with the same table are each followed at once.
+TEST(TimeStep, StomataRegroupedWhenTableOrShapeChanges) {
+  StepSettings keep;
+  set_step_threads(1);
+  ModelState fast = random_model({60, 100, 300, false, true, false}, 11);
+  ModelState ref = fast;
+  const auto step_both = [&](const std::string& where) {
+    advance_step(fast);
+    reference::reference_step(ref);
+    expect_same(fast, ref, where);
+  };
+  step_both("first");
+  fast.stomata.stoma_col[5] = ref.stomata.stoma_col[5] = (fast.stomata.stoma_col[5] + 3) % 100;
+  step_both("column moved");
+  fast.stomata.stoma_row[9] = ref.stomata.stoma_row[9] = (fast.stomata.stoma_row[9] + 1) % 60;
+  step_both("row moved");
+  std::swap(fast.stomata.stoma_row[0], fast.stomata.stoma_row[1]);
+  std::swap(ref.stomata.stoma_row[0], ref.stomata.stoma_row[1]);
+  step_both("rows swapped");
+
+  // The same table on a 100 x 60 lattice: same cell count, other rows.
+  ModelState other = make_lattice(100, 60, 300);
+  for (int i = 0; i < 300; ++i) {
+    other.stomata.stoma_row[i] = fast.stomata.stoma_row[i];
+    other.stomata.stoma_col[i] = fast.stomata.stoma_col[i] % 60;
+  }
+  for (int i = 0; i < 300; ++i) other.stomata.stoma_row[i] = (other.stomata.stoma_row[i] * 7) % 60;
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  for (double& v : other.p_current.values) v = value(rng);
+  ModelState other_ref = other;
+  advance_step(other);
+  reference::reference_step(other_ref);
+  expect_same(other, other_ref, "other shape");
+}
+
+// The fused interior-and-statistics pass against the two separate passes, for
+// every alignment of the rows in memory and row lengths with and without a
+// whole octet, NaN, infinities and signed zeros included.
+TEST(TimeStep, FusedRowPassMatchesSeparatePassesAtEveryAlignment) {
+  StepSettings keep;
+  const double specials[] = {std::numeric_limits<double>::quiet_NaN(),
+                             std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(), 0.0, -0.0};
+  std::mt19937_64 rng(77);
+  std::uniform_real_distribution<double> value(-4.0, 4.0);
+  const step_detail::Coefficients q{0.13, 0.031, 0.5};
+  for (SimdLevel level : kLevels) {
+    step_detail::set_simd_level(level);
+    for (int cols : {2, 8, 10, 16, 18, 26, 50, 64, 130}) {
+      for (int offset = 0; offset < 8; ++offset) {
+        for (int variant = 0; variant < 4; ++variant) {
+          const bool bounds = variant % 2 == 0, specials_in = variant >= 2;
+          // 64-byte aligned storage, rows starting `offset` cells later.
+          std::vector<double> store(static_cast<std::size_t>(6 * cols + 64));
+          double* base = store.data();
+          while (reinterpret_cast<std::uintptr_t>(base) % 64 != 0) ++base;
+          double* grid = base + offset;  // 3 rows
+          double* prev = grid + 3 * cols + (7 - offset);
+          for (int i = 0; i < 3 * cols; ++i) grid[i] = value(rng);
+          for (int i = 0; i < cols; ++i) {
+            prev[i] = value(rng);
+            if (specials_in && rng() % 7 == 0) prev[i] = specials[rng() % 5];
+            if (specials_in && rng() % 11 == 0) grid[cols + i] = specials[rng() % 5];
+          }
+          std::vector<double> fused(cols), plain(cols);
+          step_detail::RowStats fs{}, ps{};
+          step_detail::update_row_with_stats(grid, 3, cols, 1, q, fused.data(), prev, bounds,
+                                             &fs);
+          step_detail::update_row(grid, 3, cols, 1, q, plain.data());
+          step_detail::row_stats(prev, cols, bounds, ps);
+          const std::string where = "cols " + std::to_string(cols) + " offset " +
+                                    std::to_string(offset) + " variant " +
+                                    std::to_string(variant) + level_name(level);
+          for (int c = 0; c < cols; ++c) {
+            ASSERT_EQ(bits(fused[c]), bits(plain[c])) << where << " column " << c;
+          }
+          ASSERT_EQ(bits(fs.sum), bits(ps.sum)) << where;
+          if (bounds) {
+            ASSERT_EQ(bits(fs.lo), bits(ps.lo)) << where;
+            ASSERT_EQ(bits(fs.hi), bits(ps.hi)) << where;
+            ASSERT_EQ(fs.lo_resets, ps.lo_resets) << where;
+            ASSERT_EQ(fs.hi_resets, ps.hi_resets) << where;
+          }
+          // Without a row to gather, only the new values.
+          std::vector<double> alone(cols);
+          step_detail::update_row_with_stats(grid, 3, cols, 1, q, alone.data(), nullptr, bounds,
+                                             nullptr);
+          for (int c = 0; c < cols; ++c) {
+            ASSERT_EQ(bits(alone[c]), bits(plain[c])) << where << " column " << c;
+          }
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
