@@ -32,7 +32,7 @@ std::atomic<int> g_step_threads{0};
 
 // Below this many cells a step is too short for handing rows to other threads
 // to pay off.
-constexpr std::size_t kThreadedCells = 100000;
+constexpr std::size_t kThreadedCells = 40000;  // 200 x 200 and up
 constexpr int kMaxAutoThreads = 4;
 
 // Kept between steps so that a step allocates nothing once they are big

@@ -19,16 +19,18 @@ using namespace ombrisk;
 constexpr int kSide = 800;
 constexpr int kStomata = 20000;
 
-ModelState busy_lattice() {
+// A side x side lattice with as many stomata per cell as 20000 on 800 x 800.
+ModelState busy_lattice(int side = kSide) {
   ModelState m;
-  m.rows = m.cols = kSide;
-  m.stomata.stoma_count = kStomata;
+  m.rows = m.cols = side;
+  const int stomata = static_cast<int>(static_cast<long>(kStomata) * side * side / (kSide * kSide));
+  m.stomata.stoma_count = stomata;
   reset_lattice(m);
   allocate_stoma_table(m);
   std::mt19937 rng(2024);
-  for (int i = 0; i < kStomata; ++i) {
-    m.stomata.stoma_row[i] = static_cast<int>(rng() % kSide);
-    m.stomata.stoma_col[i] = static_cast<int>(rng() % kSide);
+  for (int i = 0; i < stomata; ++i) {
+    m.stomata.stoma_row[i] = static_cast<int>(rng() % side);
+    m.stomata.stoma_col[i] = static_cast<int>(rng() % side);
   }
   return m;
 }
@@ -65,6 +67,25 @@ BENCHMARK(BM_Step800)
     ->Args({2, 0})
     ->Args({0, 0})
     ->Args({1, 1})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
+// The smaller lattices, for the automatic thread count (threads 0): it should
+// be no slower than the faster of 1 and 2.
+void BM_StepSide(benchmark::State& state) {
+  const int saved = step_threads();
+  set_step_threads(static_cast<int>(state.range(1)));
+  ModelState m = busy_lattice(static_cast<int>(state.range(0)));
+  for (int i = 0; i < 5; ++i) advance_step(m);
+  for (auto _ : state) {
+    advance_step(m);
+    benchmark::DoNotOptimize(m.mean_p);
+  }
+  set_step_threads(saved);
+}
+BENCHMARK(BM_StepSide)
+    ->ArgNames({"side", "threads"})
+    ->ArgsProduct({{100, 200, 400}, {1, 2, 0}})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
