@@ -72,6 +72,11 @@ struct StepJob {
   // above.
   alignas(64) std::atomic<std::uint64_t> span{0};
   std::thread::id caller;
+  // Set by the calling thread: the table that gets the J values, and the
+  // stomata whose J it has already put there (those of its own rows, which
+  // run from row 0 without a gap).
+  double* stoma_j = nullptr;
+  int copied = 0;
 };
 
 // Rows per chunk: small enough that a thread that starts late still gets a
@@ -143,12 +148,19 @@ int take_chunk(StepJob& job, bool front) {
 void run_chunks(void* context) {
   StepJob& job = *static_cast<StepJob*>(context);
   const bool front = std::this_thread::get_id() == job.caller;
+  int end = 0;  // the caller's rows are [0, end)
   for (;;) {
     const int chunk = take_chunk(job, front);
-    if (chunk < 0) return;
+    if (chunk < 0) break;
     const int r0 = chunk * kRowChunk;
-    run_rows(job, r0, std::min(r0 + kRowChunk, job.rows));
+    end = std::min(r0 + kRowChunk, job.rows);
+    run_rows(job, r0, end);
   }
+  if (!front) return;
+  // While helpers finish their last rows, the caller's J go into the table
+  // (no helper touches it).
+  job.copied = job.row_start[end];
+  for (int k = 0; k < job.copied; ++k) job.stoma_j[job.order[k]] = job.order_j[k];
 }
 
 int thread_count(int rows, std::size_t cells) {
@@ -240,10 +252,11 @@ void advance_step(ModelState& m) {
               s.row_stats.data(),
               p_bounds,
               static_cast<std::uint64_t>((rows + kRowChunk - 1) / kRowChunk) << 32,
-              std::this_thread::get_id()};
+              std::this_thread::get_id(),
+              st.stoma_j.data()};
   step_detail::step_pool().run(thread_count(rows, cells) - 1, run_chunks, &job);
   const int placed = s.row_start[rows];  // stomata on the lattice
-  for (int k = 0; k < placed; ++k) st.stoma_j[s.order[k]] = s.order_j[k];
+  for (int k = job.copied; k < placed; ++k) st.stoma_j[s.order[k]] = s.order_j[k];
 
   if (d.auto_j_range == 1) {
     // The table is one "row" of J values scanned from (Jmax, 0.0).
