@@ -228,80 +228,6 @@ __attribute__((target("avx512f"))) inline __m512d right(__m512d cur, __m512d nex
                                _mm512_castpd_si512(cur), 1));
 }
 
-// left(prev, cur) in the lanes of `pick`, `keep` in the others.
-__attribute__((target("avx512f"))) inline __m512d left_into(__m512d keep, __mmask8 pick,
-                                                            __m512d prev, __m512d cur) {
-  return _mm512_castsi512_pd(_mm512_mask_alignr_epi64(
-      _mm512_castpd_si512(keep), pick, _mm512_castpd_si512(cur), _mm512_castpd_si512(prev), 7));
-}
-// right(cur, next) in the lanes of `pick`, `keep` in the others.
-__attribute__((target("avx512f"))) inline __m512d right_into(__m512d keep, __mmask8 pick,
-                                                             __m512d cur, __m512d next) {
-  return _mm512_castsi512_pd(_mm512_mask_alignr_epi64(
-      _mm512_castpd_si512(keep), pick, _mm512_castpd_si512(next), _mm512_castpd_si512(cur), 1));
-}
-
-// As inner_pairs_sse2, eight cells at a time; (c1 - c0) a multiple of 8,
-// c1 < cols. Each row is loaded once, 8 cells at a time, and the vectors of
-// the cells one to the left and one to the right are shifted out of the
-// neighbouring loads (unaligned loads at c - 1 and c + 1 would split cache
-// lines). Loads outside [c0 - 1, c1] are masked off.
-__attribute__((target("avx512f"))) void inner_octets_avx512(const double* u, const double* m,
-                                                            const double* d, int c0, int c1,
-                                                            int cols, const Coefficients& q,
-                                                            double* out) {
-  if (c0 >= c1) return;  // the first loads below need a whole octet
-  const __m512d six = _mm512_set1_pd(6.0);
-  const __m512d kepi = _mm512_set1_pd(q.kepi);
-  const __m512d kin = _mm512_set1_pd(q.kin);
-  const __m512d target = _mm512_set1_pd(q.target);
-  const __m512i sign = _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ull));
-  const __mmask8 odd = 0xAA;  // lanes 1, 3, 5, 7 are odd columns
-  const __mmask8 even = 0x55;
-  const __mmask8 only_last = 0x80;
-  __m512d up = _mm512_maskz_loadu_pd(only_last, u + c0 - 8), uc = _mm512_loadu_pd(u + c0);
-  __m512d mp = _mm512_maskz_loadu_pd(only_last, m + c0 - 8), mc = _mm512_loadu_pd(m + c0);
-  __m512d dp = _mm512_maskz_loadu_pd(only_last, d + c0 - 8), dc = _mm512_loadu_pd(d + c0);
-  for (int c = c0; c < c1; c += 8) {
-    __m512d un, mn, dn;
-    const int ahead = cols - (c + 8);  // cells left in the row after this octet
-    if (ahead >= 8) {
-      un = _mm512_loadu_pd(u + c + 8);
-      mn = _mm512_loadu_pd(m + c + 8);
-      dn = _mm512_loadu_pd(d + c + 8);
-    } else {
-      const __mmask8 next_mask = static_cast<__mmask8>((1u << ahead) - 1);
-      un = _mm512_maskz_loadu_pd(next_mask, u + c + 8);
-      mn = _mm512_maskz_loadu_pd(next_mask, m + c + 8);
-      dn = _mm512_maskz_loadu_pd(next_mask, d + c + 8);
-    }
-    // The shift and the pick of the lanes in one instruction: lanes outside
-    // the mask keep the first operand.
-    const __m512d ml = left(mp, mc), mr = right(mc, mn);
-    const __m512d n3 = left_into(ml, odd, up, uc);   // odd lanes: x[r-1][c-1]
-    const __m512d n4 = right_into(mr, odd, uc, un);  // odd lanes: x[r-1][c+1]
-    const __m512d n5 = left_into(ml, even, dp, dc);  // even lanes: x[r+1][c-1]
-    const __m512d n6 = right_into(mr, even, dc, dn); // even lanes: x[r+1][c+1]
-    __m512d x = mul_pd(six, mc);
-    x = _mm512_sub_pd(x, uc);
-    x = _mm512_sub_pd(x, dc);
-    x = _mm512_sub_pd(x, n3);
-    x = _mm512_sub_pd(x, n4);
-    x = _mm512_sub_pd(x, n5);
-    x = _mm512_sub_pd(x, n6);
-    __m512d dd = _mm512_castsi512_pd(
-        _mm512_xor_si512(_mm512_castpd_si512(mul_pd(x, kepi)), sign));
-    dd = add_pd(dd, mul_pd(_mm512_sub_pd(target, mc), kin));
-    _mm512_storeu_pd(out + c, add_pd(dd, mc));
-    up = uc;
-    uc = un;
-    mp = mc;
-    mc = mn;
-    dp = dc;
-    dc = dn;
-  }
-}
-
 // B[j] = u[j] for even j, m[j] for odd j; D[j] = d[j] for odd j, m[j] for
 // even j. With c even, the four side neighbours of lane i are B[c+i-1],
 // B[c+i+1], D[c+i-1] and D[c+i+1] (even lanes: [r][c-1], [r][c+1],
@@ -410,11 +336,6 @@ void inner_row_full(const double* u, const double* m, const double* d, int cols,
   if (last <= 1) return;
   out[1] = cell<true, true, true, true>(u, m, d, 1, q);
   int c = 2;
-  if (level == SimdLevel::avx512) {
-    const int octets_end = c + ((last - c) / 8) * 8;
-    inner_octets_avx512(u, m, d, c, octets_end, cols, q, out);
-    c = octets_end;
-  }
   if (level == SimdLevel::avx512 || level == SimdLevel::avx2) {
     const int quads_end = c + ((last - c) / 4) * 4;
     inner_quads_avx2(u, m, d, c, quads_end, cols, q, out);
@@ -709,7 +630,13 @@ void update_row(const double* grid, int rows, int cols, int r, const Coefficient
   const int last = cols - 1;
   if (u && d) {
     row_ends<true, true>(u, m, d, cols, q, out);
-    inner_row_full(u, m, d, cols, q, out, simd_level());
+    // The widest path needs a whole octet in the row; shorter rows take the
+    // next one.
+    const SimdLevel level = simd_level();
+    if (level != SimdLevel::avx512 ||
+        !inner_row_fused(u, m, d, cols, q, out, nullptr, false, nullptr)) {
+      inner_row_full(u, m, d, cols, q, out, level);
+    }
   } else if (d) {
     row_ends<false, true>(u, m, d, cols, q, out);
     inner_cells<false, true>(u, m, d, 1, last, q, out);
