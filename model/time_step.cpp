@@ -94,8 +94,12 @@ struct Flux {
   double a;
 };
 
-// PREFETCHW (every x86-64 processor with AVX has it; GCC emits a read
-// prefetch for __builtin_prefetch(p, 1) unless told the processor has it).
+// PREFETCHW, which every processor with AVX-512 has (GCC emits a read
+// prefetch for __builtin_prefetch(p, 1) unless built for such a processor).
+bool has_prefetchw() {
+  static const bool yes = __builtin_cpu_supports("avx512f");
+  return yes;
+}
 inline void prefetch_for_write(const void* p) {
   asm volatile("prefetchw %0" : : "m"(*static_cast<const char*>(p)));
 }
@@ -111,8 +115,10 @@ void run_rows(const StepJob& job, int r0, int r1) {
   // The scratch lines these rows write were read by the calling thread at the
   // end of the last step; asking for them writable now lets the transfers
   // from its cache overlap the rows' work instead of stalling the stores.
-  for (int k = job.row_start[r0]; k < job.row_start[r1]; k += 8) prefetch_for_write(j + k);
-  for (int r = r0; r < r1; r += 2) prefetch_for_write(job.stats + r);
+  if (has_prefetchw()) {
+    for (int k = job.row_start[r0]; k < job.row_start[r1]; k += 8) prefetch_for_write(j + k);
+    for (int r = r0; r < r1; r += 2) prefetch_for_write(job.stats + r);
+  }
   for (int r = r0; r < r1; ++r) {
     double* out = job.next + r * cols;
     // The statistics of the row before, finished, ride along with this one.
