@@ -236,6 +236,27 @@ void draw_lattice_texts(QPainter& painter, const ModelState& m, int client_heigh
   painter.restore();
 }
 
+void copy_picture_fields(const ModelState& from, ModelState& to) {
+  to.rows = from.rows;
+  to.cols = from.cols;
+  to.cell_count = from.cell_count;
+  to.p_current.rows = from.p_current.rows;
+  to.p_current.cols = from.p_current.cols;
+  to.p_current.values.assign(from.p_current.values.begin(), from.p_current.values.end());
+  to.step = from.step;
+  to.mean_p = from.mean_p;
+  const StomaTable& st = from.stomata;
+  to.stomata.stoma_count = st.stoma_count;
+  to.stomata.stoma_col.assign(st.stoma_col.begin(), st.stoma_col.end());
+  to.stomata.stoma_row.assign(st.stoma_row.begin(), st.stoma_row.end());
+  to.stomata.stoma_j.assign(st.stoma_j.begin(), st.stoma_j.end());
+  to.display = from.display;
+  to.view_width = from.view_width;
+  to.view_height = from.view_height;
+  to.paused = from.paused;
+  to.full_speed = read_full_speed(from);
+}
+
 QImage lattice_picture(const ModelState& m, const QFont& font) {
   QImage probe(1, 1, QImage::Format_RGB32);
   const int text_height = QFontMetrics(font, &probe).height();

@@ -37,6 +37,12 @@ void paint_lattice_picture(QPainter& painter, const ModelState& m, int client_he
 void draw_lattice_texts(QPainter& painter, const ModelState& m, int client_height,
                         int text_height);
 
+// Copies into `to` every field of `from` that the picture shows (lattice size,
+// p_current, the stomata, the display bounds, mean_p, step and the run flags),
+// reusing `to`'s storage. A paint copies under model_mutex and draws from the
+// copy after releasing it, so a full-speed run waits for a copy, not a drawing.
+void copy_picture_fields(const ModelState& from, ModelState& to);
+
 // A new picture of the whole client area, the status line in `font`.
 QImage lattice_picture(const ModelState& m, const QFont& font = QFont());
 

@@ -29,13 +29,16 @@ QImage LatticeView::blank_picture() const {
 }
 
 void LatticeView::draw_picture(QImage& image) {
-  std::unique_lock<std::timed_mutex> lock;  // released once the picture is drawn
   if (lock_within(model_mutex_, mutex_wait_)) {
-    lock = std::unique_lock<std::timed_mutex>(model_mutex_, std::adopt_lock);
+    {
+      std::lock_guard<std::timed_mutex> lock(model_mutex_, std::adopt_lock);
+      copy_picture_fields(model_, shown_);
+    }
+    render_lattice_picture(image, shown_, client_height_, text_height_, font());
   } else {
     report_mutex_timeout();
+    render_lattice_picture(image, model_, client_height_, text_height_, font());
   }
-  render_lattice_picture(image, model_, client_height_, text_height_, font());
 }
 
 // A modal box cannot run inside a paint, so the message comes once the paint is

@@ -1,5 +1,5 @@
 // The main window's client area: draws the lattice, the stomata, the J legend
-// and the status line from the model, holding model_mutex while it reads.
+// and the status line from the model, copied while holding model_mutex.
 #pragma once
 
 #include <QImage>
@@ -42,6 +42,7 @@ class LatticeView : public QWidget {
   std::chrono::milliseconds mutex_wait_{10000};
   bool mutex_message_pending_ = false;
   QImage frame_;  // kept between paints so a paint allocates nothing
+  ModelState shown_;  // the model as the last paint copied it, drawn without the lock
 };
 
 }  // namespace ombrisk

@@ -149,6 +149,7 @@ class RenderPictureTest : public QObject {
                              {50, 400, 800, 800},  {25, 25, 1000, 1000}, {101, 99, 800, 790}};
     const QSize sizes[] = {QSize(850, 810 + th), QSize(300, 200), QSize(1200, 1100)};
     int round = 0;
+    ModelState copy;  // reused across shapes, as a paint reuses its copy
     for (const auto& s : shapes) {
       ModelState m;
       start_up_model(m);
@@ -161,6 +162,10 @@ class RenderPictureTest : public QObject {
       m.display.p_display_max = 5.0 - 0.5 * round;
       m.display.j_display_min = -0.5;
       m.display.j_display_max = 0.5;
+      m.step = 12345 * round;
+      m.mean_p = -0.37 * round;
+      m.paused = round % 2;
+      m.full_speed = round % 3 == 0 ? 1 : 0;
       std::uniform_int_distribution<int> col(0, s[1] - 1), row(0, s[0] - 1);
       std::vector<int> cols, rows;
       std::vector<double> js;
@@ -170,6 +175,7 @@ class RenderPictureTest : public QObject {
         js.push_back(value(gen) / 7.0);
       }
       set_stomata(m, cols, rows, js);
+      copy_picture_fields(m, copy);
       for (const QSize& size : sizes) {
         QImage fast(size, QImage::Format_RGB32);
         fast.fill(Qt::black);
@@ -180,6 +186,10 @@ class RenderPictureTest : public QObject {
         painter.setFont(font);
         paint_lattice_picture(painter, m, 810 + th, th);
         painter.end();
+        QImage from_copy(size, QImage::Format_RGB32);
+        from_copy.fill(Qt::black);
+        render_lattice_picture(from_copy, copy, 810 + th, th, font);
+        QVERIFY2(from_copy == fast, "the copy a paint draws from shows another picture");
         QVERIFY2(fast == painted, qPrintable(QStringLiteral("%1 x %2 lattice in %3 x %4")
                                                  .arg(s[0]).arg(s[1])
                                                  .arg(size.width()).arg(size.height())));
