@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QtTest>
+#include <cmath>
+#include <iterator>
 #include <limits>
 #include <random>
 
@@ -162,6 +164,15 @@ class RenderPictureTest : public QObject {
       m.display.p_display_max = 5.0 - 0.5 * round;
       m.display.j_display_min = -0.5;
       m.display.j_display_max = 0.5;
+      // Values on and next to the bounds, infinities and a negative zero, where
+      // the grey mapping turns.
+      const double lo = m.display.p_display_min, hi = m.display.p_display_max;
+      const double inf = std::numeric_limits<double>::infinity();
+      const double edges[] = {lo, hi, std::nextafter(hi, -inf), std::nextafter(lo, inf),
+                              inf, -inf, -0.0, std::nextafter(lo, -inf)};
+      for (std::size_t i = 0; i < std::size(edges); ++i) {
+        m.p_current.values[(1 + 7 * i) % m.p_current.values.size()] = edges[i];
+      }
       m.step = 12345 * round;
       m.mean_p = -0.37 * round;
       m.paused = round % 2;
