@@ -5,6 +5,5 @@ target_sources(ombrisk_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/mean_p_series.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mean_p_plot_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frame_recorder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/picture_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tools_menu.cpp
 )
