@@ -67,7 +67,8 @@ ToolsController::ToolsController(MainWindow& window)
   // shows the whole run whenever it is opened.
   plot_window_ = new MeanPPlotWindow(&window);
 
-  window.lattice_view()->installEventFilter(this);
+  view_ = window.lattice_view();
+  view_->installEventFilter(this);
   window.setAcceptDrops(true);
   window.installEventFilter(this);
 }
@@ -212,7 +213,9 @@ void ToolsController::load_dropped_file(const QString& path) {
 }
 
 bool ToolsController::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == window_.lattice_view() && event->type() == QEvent::Paint) {
+  // Compared with the pointer kept at construction: events still arrive while
+  // the window is being destroyed, when it can no longer be asked for its view.
+  if (watched == view_ && event->type() == QEvent::Paint) {
     view_about_to_paint();
     return false;
   }

@@ -70,6 +70,7 @@ class ToolsController : public QObject {
   QImage picture_now() const;
 
   MainWindow& window_;
+  QObject* view_ = nullptr;  // the window's lattice view, watched for paints
   QMenu* menu_ = nullptr;
   QAction* save_picture_ = nullptr;
   QAction* record_frames_ = nullptr;
