@@ -10,7 +10,7 @@ namespace {
 
 int deflate_level(int quality) {
   if (quality < 0) return 6;
-  if (quality >= 80) return 1;
+  if (quality >= 80) return 0;
   return 1 + (80 - quality) * 11 / 80;
 }
 

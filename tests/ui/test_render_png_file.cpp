@@ -37,7 +37,7 @@ class PngFileTest : public QObject {
     unsigned seed = 1;
     for (const QSize& size : sizes) {
       const QImage picture = noisy_picture(size.width(), size.height(), seed++);
-      for (int level : {1, 6, 12}) {
+      for (int level : {0, 1, 6, 12}) {
         const std::vector<unsigned char> png =
             encode_png_rgb(reinterpret_cast<const std::uint32_t*>(picture.constBits()),
                            picture.width(), picture.height(), picture.bytesPerLine() / 4, level);
