@@ -34,9 +34,11 @@ void LatticeView::draw_picture(QImage& image) {
       std::lock_guard<std::timed_mutex> lock(model_mutex_, std::adopt_lock);
       copy_picture_fields(model_, shown_);
     }
+    drawn_step_ = shown_.step;
     render_lattice_picture(image, shown_, client_height_, text_height_, font());
   } else {
     report_mutex_timeout();
+    drawn_step_ = model_.step;
     render_lattice_picture(image, model_, client_height_, text_height_, font());
   }
 }
@@ -65,8 +67,11 @@ QImage LatticeView::render_picture() {
 void LatticeView::paintEvent(QPaintEvent*) {
   if (frame_.size() != QSize(kClientWidth, client_height_)) frame_ = blank_picture();
   draw_picture(frame_);
-  QPainter painter(this);
-  painter.drawImage(0, 0, frame_);
+  {
+    QPainter painter(this);
+    painter.drawImage(0, 0, frame_);
+  }
+  if (painted_hook_) painted_hook_(frame_, drawn_step_);
 }
 
 }  // namespace ombrisk

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <mutex>
 
 #include "model/model_state.h"
@@ -27,6 +28,11 @@ class LatticeView : public QWidget {
   // draws without it: 10 s; shorter only in tests.
   void set_mutex_wait(std::chrono::milliseconds wait) { mutex_wait_ = wait; }
 
+  // Called after each paint with the picture just drawn and the step it
+  // shows, so that a copy of what is on screen costs no second drawing.
+  using PaintedHook = std::function<void(const QImage& picture, int step)>;
+  void set_painted_hook(PaintedHook hook) { painted_hook_ = std::move(hook); }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
@@ -43,6 +49,8 @@ class LatticeView : public QWidget {
   bool mutex_message_pending_ = false;
   QImage frame_;  // kept between paints so a paint allocates nothing
   ModelState shown_;  // the model as the last paint copied it, drawn without the lock
+  int drawn_step_ = 0;  // the step of the last picture drawn
+  PaintedHook painted_hook_;
 };
 
 }  // namespace ombrisk

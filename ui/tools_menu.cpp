@@ -69,11 +69,15 @@ ToolsController::ToolsController(MainWindow& window)
 
   view_ = window.lattice_view();
   view_->installEventFilter(this);
+  // Frames are the pictures the view has just drawn: no second drawing, and
+  // each shows the step it is named by.
+  view_->set_painted_hook([this](const QImage& picture, int step) { view_painted(picture, step); });
   window.setAcceptDrops(true);
   window.installEventFilter(this);
 }
 
 ToolsController::~ToolsController() {
+  if (view_) view_->set_painted_hook({});
   // Frames already taken are written before the window goes.
   if (recorder_) recorder_->stop();
 }
@@ -127,16 +131,6 @@ void ToolsController::report_later(const QString& text) {
   });
 }
 
-QImage ToolsController::picture_now() const {
-  const LatticeView& view = *window_.lattice_view();
-  QImage image(kClientWidth, view.client_height(), QImage::Format_RGB32);
-  // As the view's own picture: texts in the size they have on its screen.
-  image.setDotsPerMeterX(qRound(view.logicalDpiX() / 0.0254));
-  image.setDotsPerMeterY(qRound(view.logicalDpiY() / 0.0254));
-  render_lattice_picture(image, window_.model(), view.client_height(), view.text_height(), view.font());
-  return image;
-}
-
 namespace {
 
 // The placed stomata of the table, without the rows beyond its count.
@@ -171,8 +165,6 @@ void ToolsController::view_about_to_paint() {
        (step == 0 && last_shown_->step == 0 &&
         (shown.stoma_cols != last_shown_->stoma_cols || shown.stoma_rows != last_shown_->stoma_rows)));
   last_shown_ = std::move(shown);
-  QImage frame;
-  if (recorder_ && !rebuilt && last_frame_step_ != step) frame = picture_now();
   lock.unlock();
 
   if (rebuilt) {
@@ -180,8 +172,12 @@ void ToolsController::view_about_to_paint() {
     stop_recording();
   }
   plot_window_->record(step, mean_p);
-  if (frame.isNull()) return;
-  recorder_->add_frame(step, std::move(frame));
+}
+
+void ToolsController::view_painted(const QImage& picture, int step) {
+  if (!recorder_ || last_frame_step_ == step) return;
+  // The view draws its next picture into the same image.
+  recorder_->add_frame(step, picture.copy());
   last_frame_step_ = step;
   const QString error = recorder_->take_error();
   if (!error.isEmpty()) {

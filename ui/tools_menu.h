@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -19,6 +20,7 @@ class QWidget;
 namespace ombrisk {
 
 class FrameRecorder;
+class LatticeView;
 class MainWindow;
 class MeanPPlotWindow;
 
@@ -60,17 +62,16 @@ class ToolsController : public QObject {
 
  private:
   void view_about_to_paint();
+  // Hands the picture a paint has just drawn to the recording, if any.
+  void view_painted(const QImage& picture, int step);
   void start_recording(const QString& folder);
   // Ends the recording after its queued frames are written; reports a failure.
   void stop_recording();
   // A message box after the present event: never inside a paint.
   void report_later(const QString& text);
-  // The client area as the view draws it, from the model as it is now; the
-  // caller holds model_mutex.
-  QImage picture_now() const;
 
   MainWindow& window_;
-  QObject* view_ = nullptr;  // the window's lattice view, watched for paints
+  QPointer<LatticeView> view_;  // the window's lattice view, watched for paints
   QMenu* menu_ = nullptr;
   QAction* save_picture_ = nullptr;
   QAction* record_frames_ = nullptr;
