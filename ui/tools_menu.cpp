@@ -67,17 +67,19 @@ ToolsController::ToolsController(MainWindow& window)
   // shows the whole run whenever it is opened.
   plot_window_ = new MeanPPlotWindow(&window);
 
-  view_ = window.lattice_view();
-  view_->installEventFilter(this);
+  LatticeView* view = window.lattice_view();
+  view_ = view;
+  view->installEventFilter(this);
   // Frames are the pictures the view has just drawn: no second drawing, and
   // each shows the step it is named by.
-  view_->set_painted_hook([this](const QImage& picture, int step) { view_painted(picture, step); });
+  view->set_painted_hook([this](const QImage& picture, int step) { view_painted(picture, step); });
   window.setAcceptDrops(true);
   window.installEventFilter(this);
 }
 
 ToolsController::~ToolsController() {
-  if (view_) view_->set_painted_hook({});
+  // A view still there is whole: children go one after another.
+  if (view_) static_cast<LatticeView*>(view_.data())->set_painted_hook({});
   // Frames already taken are written before the window goes.
   if (recorder_) recorder_->stop();
 }
@@ -211,7 +213,7 @@ void ToolsController::load_dropped_file(const QString& path) {
 bool ToolsController::eventFilter(QObject* watched, QEvent* event) {
   // Compared with the pointer kept at construction: events still arrive while
   // the window is being destroyed, when it can no longer be asked for its view.
-  if (watched == view_ && event->type() == QEvent::Paint) {
+  if (watched == view_.data() && event->type() == QEvent::Paint) {
     view_about_to_paint();
     return false;
   }

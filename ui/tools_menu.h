@@ -20,7 +20,6 @@ class QWidget;
 namespace ombrisk {
 
 class FrameRecorder;
-class LatticeView;
 class MainWindow;
 class MeanPPlotWindow;
 
@@ -71,7 +70,9 @@ class ToolsController : public QObject {
   void report_later(const QString& text);
 
   MainWindow& window_;
-  QPointer<LatticeView> view_;  // the window's lattice view, watched for paints
+  // The window's lattice view, watched for paints. Held as a QObject: events
+  // still come while it is being destroyed, when it is no longer a LatticeView.
+  QPointer<QObject> view_;
   QMenu* menu_ = nullptr;
   QAction* save_picture_ = nullptr;
   QAction* record_frames_ = nullptr;
