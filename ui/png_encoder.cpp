@@ -125,7 +125,7 @@ class BitWriter {
 // code made for them: no search for repeats, so it runs at a few hundred
 // megabytes a second, while the filtered rows of a picture (mostly small
 // differences) still shrink to a third or so.
-std::vector<unsigned char> zlib_literals_only(const std::vector<unsigned char>& data) {
+void zlib_literals_only(const std::vector<unsigned char>& data, std::vector<unsigned char>& out) {
   constexpr int kEndOfBlock = 256;
   // Four counts per byte value, so that runs of one value do not wait on the
   // same counter.
@@ -148,8 +148,7 @@ std::vector<unsigned char> zlib_literals_only(const std::vector<unsigned char>& 
   const std::vector<int> lengths = huffman_lengths(freq, 15);
   const std::vector<std::uint32_t> codes = canonical_codes(lengths);
 
-  std::vector<unsigned char> out;
-  out.reserve(data.size() / 2 + 1024);
+  out.clear();
   out.push_back(0x78);  // deflate, 32 KiB window
   out.push_back(0x01);  // fastest; check bits make 0x7801 a multiple of 31
   BitWriter bits(out);
@@ -204,7 +203,6 @@ std::vector<unsigned char> zlib_literals_only(const std::vector<unsigned char>& 
   out.resize(static_cast<std::size_t>(o - out.data()));
   const std::uint32_t adler = libdeflate_adler32(1, data.data(), data.size());
   put_u32(out, adler);
-  return out;
 }
 
 struct CompressorDeleter {
@@ -240,12 +238,13 @@ std::vector<unsigned char> encode_png_rgb(const std::uint32_t* pixels, int width
     }
   }
 
-  std::vector<unsigned char> literals_only;
+  // Kept between calls, as `raw`.
+  thread_local std::vector<unsigned char> literals_only;
   thread_local std::vector<unsigned char> idat;
   const unsigned char* packed_data = nullptr;
   std::size_t packed = 0;
   if (level <= 0) {
-    literals_only = zlib_literals_only(raw);
+    zlib_literals_only(raw, literals_only);
     packed_data = literals_only.data();
     packed = literals_only.size();
   } else {
