@@ -95,38 +95,50 @@ std::vector<std::uint32_t> canonical_codes(const std::vector<int>& lengths) {
   return codes;
 }
 
-// Deflate's bit order: least significant bit first.
-class BitWriter {
- public:
-  explicit BitWriter(std::vector<unsigned char>& out) : out_(out) {}
-  void put(std::uint32_t bits, int count) {
-    buffer_ |= static_cast<std::uint64_t>(bits) << filled_;
-    filled_ += count;
-    while (filled_ >= 8) {
-      out_.push_back(static_cast<unsigned char>(buffer_));
-      buffer_ >>= 8;
-      filled_ -= 8;
+// Deflate's bit order: least significant bit first. Writes into room made
+// beforehand.
+struct BitStream {
+  std::uint64_t buffer = 0;
+  int filled = 0;  // bits waiting in buffer: below 32 after put, below 8 after put_code
+  unsigned char* o = nullptr;
+
+  // Any bits, up to 32.
+  void put(std::uint64_t bits, int count) {
+    buffer |= bits << filled;
+    filled += count;
+    if (filled >= 32) {
+      for (int k = 0; k < 4; ++k) *o++ = static_cast<unsigned char>(buffer >> (8 * k));
+      buffer >>= 32;
+      filled -= 32;
     }
   }
-  // Hands over the bits not yet written (fewer than 8) and their count.
-  int take(std::uint64_t& buffer) {
-    buffer = buffer_;
-    const int filled = filled_;
-    buffer_ = 0;
-    filled_ = 0;
-    return filled;
+  // Writes the whole bytes waiting, so that fewer than 8 bits are left.
+  void write_whole_bytes() {
+    while (filled >= 8) {
+      *o++ = static_cast<unsigned char>(buffer);
+      buffer >>= 8;
+      filled -= 8;
+    }
   }
-
- private:
-  std::vector<unsigned char>& out_;
-  std::uint64_t buffer_ = 0;
-  int filled_ = 0;
+  // One code (at most 15 bits, fewer than 8 waiting) with no branch: whether
+  // a byte is complete follows no pattern, and a mispredicted branch costs
+  // more than a store. Needs 8 bytes of room.
+  void put_code(std::uint32_t bits, int count) {
+    buffer |= static_cast<std::uint64_t>(bits) << filled;
+    filled += count;
+    static_assert(std::endian::native == std::endian::little, "low bits go first");
+    std::memcpy(o, &buffer, sizeof buffer);
+    const int whole = filled >> 3;
+    o += whole;
+    buffer >>= 8 * whole;
+    filled &= 7;
+  }
 };
 
 // A zlib stream of `data` as one deflate block of literals under a Huffman
 // code made for them: no search for repeats, so it runs at a few hundred
 // megabytes a second, while the filtered rows of a picture (mostly small
-// differences) still shrink to a third or so.
+// differences) still shrink to a half or so.
 void zlib_literals_only(const std::vector<unsigned char>& data, std::vector<unsigned char>& out) {
   constexpr int kEndOfBlock = 256;
   // Four counts per byte value, so that runs of one value do not wait on the
@@ -150,85 +162,50 @@ void zlib_literals_only(const std::vector<unsigned char>& data, std::vector<unsi
   const std::vector<int> lengths = huffman_lengths(freq, 15);
   const std::vector<std::uint32_t> codes = canonical_codes(lengths);
 
-  out.clear();
-  out.push_back(0x78);  // deflate, 32 KiB window
-  out.push_back(0x01);  // fastest; check bits make 0x7801 a multiple of 31
-  BitWriter bits(out);
-  bits.put(1, 1);       // the last block
-  bits.put(2, 2);       // with its own Huffman codes
-  bits.put(257 - 257, 5);  // literal/length codes: 0..256
-  bits.put(1 - 1, 5);      // one distance code, unused (length 0)
-  bits.put(19 - 4, 4);     // all 19 code length codes follow
+  // Room for the header (under 200 bytes), codes of at most 15 bits per byte
+  // and the 8 bytes put_code may write ahead.
+  out.resize(256 + 2 * n + 16);
+  BitStream first;
+  first.o = out.data();
+  *first.o++ = 0x78;  // deflate, 32 KiB window
+  *first.o++ = 0x01;  // fastest; check bits make 0x7801 a multiple of 31
+  first.put(1, 1);       // the last block
+  first.put(2, 2);       // with its own Huffman codes
+  first.put(257 - 257, 5);  // literal/length codes: 0..256
+  first.put(1 - 1, 5);      // one distance code, unused (length 0)
+  first.put(19 - 4, 4);     // all 19 code length codes follow
   // Code length codes: 0..15 each four bits long (a complete code), the
   // repeat codes 16, 17, 18 unused; sent in the format's order.
   static constexpr std::array<int, 19> kOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                  11, 4,  12, 3, 13, 2, 14, 1, 15};
-  for (int symbol : kOrder) bits.put(symbol < 16 ? 4 : 0, 3);
+  for (int symbol : kOrder) first.put(symbol < 16 ? 4 : 0, 3);
   // The canonical code of 16 four-bit symbols is the symbol itself.
   const auto put_length = [&](int length) {
     std::uint32_t reversed = 0;
     for (int b = 0; b < 4; ++b) reversed |= ((static_cast<std::uint32_t>(length) >> b) & 1u) << (3 - b);
-    bits.put(reversed, 4);
+    first.put(reversed, 4);
   };
   for (int length : lengths) put_length(length);
   put_length(0);  // the distance code
+  first.write_whole_bytes();
 
-  // The literals: the bit buffer goes out 32 bits at a time into room made
-  // beforehand (no code is longer than 15 bits).
-  std::array<std::uint32_t, 257> code{};
-  std::array<int, 257> length{};
-  for (int i = 0; i < 257; ++i) {
-    code[static_cast<std::size_t>(i)] = codes[static_cast<std::size_t>(i)];
-    length[static_cast<std::size_t>(i)] = lengths[static_cast<std::size_t>(i)];
-  }
   // Each code waits for the bit count left by the one before it, so the two
   // halves of the data are coded side by side into two streams (twice the
   // work in flight), and the second is then appended to the first at its bit
   // offset, 32 bits at a time.
-  struct Stream {
-    std::uint64_t buffer = 0;
-    int filled = 0;  // bits in buffer, below 32 between codes
-    unsigned char* o = nullptr;
-    // One code (at most 15 bits) with no branch: whether a byte is complete
-    // follows no pattern, and a mispredicted branch costs more than a store.
-    // Needs filled below 8, and 8 bytes of room.
-    void put_code(std::uint32_t bits2, int count) {
-      buffer |= static_cast<std::uint64_t>(bits2) << filled;
-      filled += count;
-      static_assert(std::endian::native == std::endian::little, "low bits go first");
-      std::memcpy(o, &buffer, sizeof buffer);
-      const int whole = filled >> 3;
-      o += whole;
-      buffer >>= 8 * whole;
-      filled &= 7;
-    }
-    void put(std::uint64_t bits2, int count) {
-      buffer |= bits2 << filled;
-      filled += count;
-      if (filled >= 32) {
-        for (int k = 0; k < 4; ++k) *o++ = static_cast<unsigned char>(buffer >> (8 * k));
-        buffer >>= 32;
-        filled -= 32;
-      }
-    }
-  };
-  Stream first, second;
-  first.filled = bits.take(first.buffer);
-  const std::size_t at = out.size();
-  out.resize(at + n * 2 + 16);
-  first.o = out.data() + at;
   thread_local std::vector<unsigned char> second_half;
   second_half.resize(n + 16);
+  BitStream second;
   second.o = second_half.data();
+  // Copied to the stack: the byte stores below may alias anything, and the
+  // vectors' storage would be read again after every one of them.
+  std::array<std::uint32_t, 257> code{};
+  std::array<int, 257> length{};
+  std::copy(codes.begin(), codes.end(), code.begin());
+  std::copy(lengths.begin(), lengths.end(), length.begin());
   const std::size_t half = n / 2;
   const unsigned char* a = data.data();
   const unsigned char* b = data.data() + half;
-  // The byte-wise writer wants fewer than 8 bits waiting (take() leaves so).
-  while (first.filled >= 8) {
-    *first.o++ = static_cast<unsigned char>(first.buffer);
-    first.buffer >>= 8;
-    first.filled -= 8;
-  }
   for (std::size_t k = 0; k < half; ++k) {
     first.put_code(code[a[k]], length[a[k]]);
     second.put_code(code[b[k]], length[b[k]]);
@@ -245,19 +222,11 @@ void zlib_literals_only(const std::vector<unsigned char>& data, std::vector<unsi
   }
   for (; k < second_bytes; ++k) first.put(second_half[k], 8);
   first.put(second.buffer, second.filled);
-  std::uint64_t buffer = first.buffer;
-  int filled = first.filled;
-  unsigned char* o = first.o;
-  buffer |= static_cast<std::uint64_t>(code[kEndOfBlock]) << filled;
-  filled += length[kEndOfBlock];
-  while (filled > 0) {
-    *o++ = static_cast<unsigned char>(buffer);
-    buffer >>= 8;
-    filled -= 8;
-  }
-  out.resize(static_cast<std::size_t>(o - out.data()));
-  const std::uint32_t adler = libdeflate_adler32(1, data.data(), data.size());
-  put_u32(out, adler);
+  first.put(code[kEndOfBlock], length[kEndOfBlock]);
+  first.put(0, 7);  // pads the last byte
+  first.write_whole_bytes();
+  out.resize(static_cast<std::size_t>(first.o - out.data()));
+  put_u32(out, libdeflate_adler32(1, data.data(), data.size()));
 }
 
 struct CompressorDeleter {
