@@ -8,15 +8,15 @@
 #include <string>
 
 #include "model/model_state.h"
+#include "ui/frame_name.h"
 
 namespace ombrisk::batch {
 
 // Whether this build can write pictures at all.
 bool pictures_available();
 
-// "frame_NNNNNN.png": the step zero-padded to six digits, as the window's
-// recording names its frames.
-std::string frame_file_name(int step);
+// Frames are named as the window's recording names them.
+using ombrisk::frame_file_name;
 
 class PictureWriter {
  public:

@@ -1,13 +1,10 @@
 // Without Qt no picture can be drawn: the command line refuses --png and
 // --frames before anything runs, so write_png is never reached.
 #include "batch/picture_output.h"
-#include "datafile/c_text.h"
 
 namespace ombrisk::batch {
 
 bool pictures_available() { return false; }
-
-std::string frame_file_name(int step) { return c_format("frame_%06d.png", step); }
 
 struct PictureWriter::Graphics {};
 

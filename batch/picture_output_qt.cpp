@@ -9,15 +9,12 @@
 #include <cstdio>
 
 #include "batch/picture_output.h"
-#include "datafile/c_text.h"
 #include "ui/lattice_picture.h"
 #include "ui/picture_file.h"
 
 namespace ombrisk::batch {
 
 bool pictures_available() { return true; }
-
-std::string frame_file_name(int step) { return c_format("frame_%06d.png", step); }
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "datafile/c_text.h"
+#include "ui/frame_name.h"
 #include "ui/picture_file.h"
 
 namespace ombrisk {
@@ -17,7 +17,7 @@ FrameRecorder::FrameRecorder(const QString& folder, std::size_t queue_limit)
 FrameRecorder::~FrameRecorder() { stop(); }
 
 QString FrameRecorder::frame_file_name(int step) {
-  return QString::fromStdString(c_format("frame_%06d.png", step));
+  return QString::fromStdString(ombrisk::frame_file_name(step));
 }
 
 bool FrameRecorder::add_frame(int step, QImage image) {
