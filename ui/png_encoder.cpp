@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 #include <functional>
+#include <immintrin.h>
 #include <memory>
 #include <queue>
 #include <utility>
@@ -99,7 +100,7 @@ std::vector<std::uint32_t> canonical_codes(const std::vector<int>& lengths) {
 // beforehand.
 struct BitStream {
   std::uint64_t buffer = 0;
-  int filled = 0;  // bits waiting in buffer: below 32 after put, below 8 after put_code
+  int filled = 0;  // bits waiting in buffer: below 32 after put, below 8 after flush
   unsigned char* o = nullptr;
 
   // Any bits, up to 32.
@@ -120,12 +121,15 @@ struct BitStream {
       filled -= 8;
     }
   }
-  // One code (at most 15 bits, fewer than 8 waiting) with no branch: whether
-  // a byte is complete follows no pattern, and a mispredicted branch costs
-  // more than a store. Needs 8 bytes of room.
-  void put_code(std::uint32_t bits, int count) {
-    buffer |= static_cast<std::uint64_t>(bits) << filled;
-    filled += count;
+  // Codes of at most 15 bits each, up to three of them after a flush, with no
+  // branch: whether a byte is complete follows no pattern, and a mispredicted
+  // branch costs more than a store.
+  void add_code(std::uint32_t entry) {  // code | length << 16
+    buffer |= static_cast<std::uint64_t>(entry & 0xffffu) << filled;
+    filled += static_cast<int>(entry >> 16);
+  }
+  // Writes the whole bytes waiting; needs 8 bytes of room.
+  void flush() {
     static_assert(std::endian::native == std::endian::little, "low bits go first");
     std::memcpy(o, &buffer, sizeof buffer);
     const int whole = filled >> 3;
@@ -135,98 +139,168 @@ struct BitStream {
   }
 };
 
-// A zlib stream of `data` as one deflate block of literals under a Huffman
-// code made for them: no search for repeats, so it runs at a few hundred
-// megabytes a second, while the filtered rows of a picture (mostly small
-// differences) still shrink to a half or so.
-void zlib_literals_only(const std::vector<unsigned char>& data, std::vector<unsigned char>& out) {
-  constexpr int kEndOfBlock = 256;
-  // Four counts per byte value, so that runs of one value do not wait on the
-  // same counter.
-  std::vector<std::array<std::uint64_t, 4>> counts(256, std::array<std::uint64_t, 4>{});
-  const std::size_t n = data.size();
-  std::size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    ++counts[data[i]][0];
-    ++counts[data[i + 1]][1];
-    ++counts[data[i + 2]][2];
-    ++counts[data[i + 3]][3];
-  }
-  for (; i < n; ++i) ++counts[data[i]][0];
-  std::vector<std::uint64_t> freq(257, 0);
-  for (int v = 0; v < 256; ++v) {
-    const auto& c = counts[static_cast<std::size_t>(v)];
-    freq[static_cast<std::size_t>(v)] = c[0] + c[1] + c[2] + c[3];
-  }
-  freq[kEndOfBlock] = 1;
-  const std::vector<int> lengths = huffman_lengths(freq, 15);
-  const std::vector<std::uint32_t> codes = canonical_codes(lengths);
-
-  // Room for the header (under 200 bytes), codes of at most 15 bits per byte
-  // and the 8 bytes put_code may write ahead.
-  out.resize(256 + 2 * n + 16);
-  BitStream first;
-  first.o = out.data();
-  *first.o++ = 0x78;  // deflate, 32 KiB window
-  *first.o++ = 0x01;  // fastest; check bits make 0x7801 a multiple of 31
-  first.put(1, 1);       // the last block
-  first.put(2, 2);       // with its own Huffman codes
-  first.put(257 - 257, 5);  // literal/length codes: 0..256
-  first.put(1 - 1, 5);      // one distance code, unused (length 0)
-  first.put(19 - 4, 4);     // all 19 code length codes follow
+// The start of a deflate block of literals under the code `lengths` (257
+// symbols: the bytes and the end of the block).
+void put_block_header(BitStream& s, bool last, const std::array<int, 257>& lengths) {
+  s.put(last ? 1 : 0, 1);
+  s.put(2, 2);              // with its own Huffman codes
+  s.put(257 - 257, 5);      // literal/length codes: 0..256
+  s.put(1 - 1, 5);          // one distance code, unused (length 0)
+  s.put(19 - 4, 4);         // all 19 code length codes follow
   // Code length codes: 0..15 each four bits long (a complete code), the
   // repeat codes 16, 17, 18 unused; sent in the format's order.
   static constexpr std::array<int, 19> kOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                                  11, 4,  12, 3, 13, 2, 14, 1, 15};
-  for (int symbol : kOrder) first.put(symbol < 16 ? 4 : 0, 3);
-  // The canonical code of 16 four-bit symbols is the symbol itself.
+  for (int symbol : kOrder) s.put(symbol < 16 ? 4 : 0, 3);
+  // The canonical code of 16 four-bit symbols is the symbol itself, reversed.
   const auto put_length = [&](int length) {
     std::uint32_t reversed = 0;
-    for (int b = 0; b < 4; ++b) reversed |= ((static_cast<std::uint32_t>(length) >> b) & 1u) << (3 - b);
-    first.put(reversed, 4);
+    for (int b = 0; b < 4; ++b) {
+      reversed |= ((static_cast<std::uint32_t>(length) >> b) & 1u) << (3 - b);
+    }
+    s.put(reversed, 4);
   };
   for (int length : lengths) put_length(length);
   put_length(0);  // the distance code
-  first.write_whole_bytes();
+}
 
-  // Each code waits for the bit count left by the one before it, so the two
-  // halves of the data are coded side by side into two streams (twice the
-  // work in flight), and the second is then appended to the first at its bit
-  // offset, 32 bits at a time.
-  thread_local std::vector<unsigned char> second_half;
-  second_half.resize(n + 16);
-  BitStream second;
-  second.o = second_half.data();
-  // Copied to the stack: the byte stores below may alias anything, and the
-  // vectors' storage would be read again after every one of them.
-  std::array<std::uint32_t, 257> code{};
-  std::array<int, 257> length{};
-  std::copy(codes.begin(), codes.end(), code.begin());
-  std::copy(lengths.begin(), lengths.end(), length.begin());
-  const std::size_t half = n / 2;
-  const unsigned char* a = data.data();
-  const unsigned char* b = data.data() + half;
-  for (std::size_t k = 0; k < half; ++k) {
-    first.put_code(code[a[k]], length[a[k]]);
-    second.put_code(code[b[k]], length[b[k]]);
+// A zlib stream of `data` as literals under a Huffman code made for them: no
+// search for repeats, so it runs at several hundred megabytes a second, while
+// the filtered rows of a picture (mostly small differences) still shrink to
+// a half or so.
+//
+// Each code waits for the bit count left by the one before it, so the data is
+// cut into kStreams pieces coded side by side (that much more work in
+// flight), each piece a block of its own. Every block but the last is closed
+// by an empty stored block, which ends on a byte boundary, so the pieces are
+// joined by copying bytes.
+std::size_t zlib_literals_only(const std::vector<unsigned char>& data,
+                               std::vector<unsigned char>& out) {
+  constexpr int kEndOfBlock = 256;
+  constexpr int kStreams = 2;
+  const std::size_t n = data.size();
+
+  // The code comes from every fourth 64-byte stretch of the data (a picture
+  // varies slowly from stretch to stretch), and every byte value gets a code
+  // whether it was seen or not, so the code fits any data.
+  std::array<std::array<std::uint32_t, 256>, 4> counts{};
+  constexpr std::size_t kStretch = 64;
+  for (std::size_t start = 0; start < n; start += 4 * kStretch) {
+    const std::size_t end = std::min(n, start + kStretch);
+    std::size_t i = start;
+    for (; i + 4 <= end; i += 4) {
+      ++counts[0][data[i]];
+      ++counts[1][data[i + 1]];
+      ++counts[2][data[i + 2]];
+      ++counts[3][data[i + 3]];
+    }
+    for (; i < end; ++i) ++counts[0][data[i]];
   }
-  if (n - half > half) second.put_code(code[b[half]], length[b[half]]);
-  const std::size_t second_bytes = static_cast<std::size_t>(second.o - second_half.data());
-  std::size_t k = 0;
-  for (; k + 4 <= second_bytes; k += 4) {
-    const std::uint32_t word = static_cast<std::uint32_t>(second_half[k]) |
-                               static_cast<std::uint32_t>(second_half[k + 1]) << 8 |
-                               static_cast<std::uint32_t>(second_half[k + 2]) << 16 |
-                               static_cast<std::uint32_t>(second_half[k + 3]) << 24;
-    first.put(word, 32);
+  std::vector<std::uint64_t> freq(257, 1);
+  for (std::size_t v = 0; v < 256; ++v) {
+    freq[v] += 4 * (std::uint64_t{counts[0][v]} + counts[1][v] + counts[2][v] + counts[3][v]);
   }
-  for (; k < second_bytes; ++k) first.put(second_half[k], 8);
-  first.put(second.buffer, second.filled);
-  first.put(code[kEndOfBlock], length[kEndOfBlock]);
-  first.put(0, 7);  // pads the last byte
-  first.write_whole_bytes();
-  out.resize(static_cast<std::size_t>(first.o - out.data()));
-  put_u32(out, libdeflate_adler32(1, data.data(), data.size()));
+  const std::vector<int> code_lengths = huffman_lengths(freq, 15);
+  const std::vector<std::uint32_t> codes = canonical_codes(code_lengths);
+  std::array<int, 257> lengths{};
+  std::array<std::uint32_t, 257> entry{};  // code | length << 16
+  for (std::size_t v = 0; v < 257; ++v) {
+    lengths[v] = code_lengths[v];
+    entry[v] = codes[v] | static_cast<std::uint32_t>(code_lengths[v]) << 16;
+  }
+
+  // Each piece gets room for its block header (under 200 bytes), codes of at
+  // most 15 bits per byte, its closing and the 8 bytes a flush may write
+  // ahead.
+  const std::size_t piece = (n + kStreams - 1) / kStreams;
+  const std::size_t room = 256 + 2 * piece + 32;
+  // Only ever grown: shrinking it would make the next frame clear it again.
+  if (out.size() < 2 + kStreams * room + 4) out.resize(2 + kStreams * room + 4);
+  std::array<BitStream, kStreams> s;
+  std::array<const unsigned char*, kStreams> in{};
+  std::array<std::size_t, kStreams> count{};
+  for (int k = 0; k < kStreams; ++k) {
+    s[k].o = out.data() + 2 + k * room;
+    put_block_header(s[k], k == kStreams - 1, lengths);
+    s[k].write_whole_bytes();
+    const std::size_t from = std::min(n, k * piece);
+    in[k] = data.data() + from;
+    count[k] = std::min(n, from + piece) - from;
+  }
+  // Three codes per flush in every piece at once while the shortest piece
+  // lasts, then each piece's rest alone.
+  const std::size_t together = count[kStreams - 1] / 3 * 3;
+  for (std::size_t i = 0; i < together; i += 3) {
+    for (int k = 0; k < kStreams; ++k) {
+      s[k].add_code(entry[in[k][i]]);
+      s[k].add_code(entry[in[k][i + 1]]);
+      s[k].add_code(entry[in[k][i + 2]]);
+      s[k].flush();
+    }
+  }
+  for (int k = 0; k < kStreams; ++k) {
+    for (std::size_t i = together; i < count[k]; ++i) {
+      s[k].add_code(entry[in[k][i]]);
+      s[k].flush();
+    }
+    s[k].add_code(entry[kEndOfBlock]);
+    s[k].flush();
+    if (k < kStreams - 1) {
+      s[k].put(0, 3);  // a stored block, not the last
+      s[k].put(0, 7);  // to the byte boundary
+      s[k].write_whole_bytes();
+      for (unsigned char b : {0x00, 0x00, 0xff, 0xff}) *s[k].o++ = b;  // length 0 and its complement
+    } else {
+      s[k].put(0, 7);  // pads the last byte
+      s[k].write_whole_bytes();
+    }
+  }
+  out[0] = 0x78;  // deflate, 32 KiB window
+  out[1] = 0x01;  // fastest; check bits make 0x7801 a multiple of 31
+  unsigned char* end = s[0].o;
+  for (int k = 1; k < kStreams; ++k) {
+    const unsigned char* from = out.data() + 2 + k * room;
+    const std::size_t bytes = static_cast<std::size_t>(s[k].o - from);
+    std::memmove(end, from, bytes);
+    end += bytes;
+  }
+  const std::uint32_t adler = libdeflate_adler32(1, data.data(), data.size());
+  for (int shift = 24; shift >= 0; shift -= 8) *end++ = static_cast<unsigned char>(adler >> shift);
+  return static_cast<std::size_t>(end - out.data());
+}
+
+// Pixels [x0, x1) of a row as filtered RGB bytes at out (advanced): each
+// byte less the same byte of the pixel to the left, which is black left of
+// the row.
+void put_sub_filtered(const std::uint32_t* in, int x0, int x1, unsigned char*& out) {
+  for (int x = x0; x < x1; ++x) {
+    const std::uint32_t left = x > 0 ? in[x - 1] : 0;
+    for (int shift : {16, 8, 0}) {
+      *out++ = static_cast<unsigned char>((in[x] >> shift) - (left >> shift));
+    }
+  }
+}
+
+bool has_ssse3() {
+  static const bool yes = __builtin_cpu_supports("ssse3");
+  return yes;
+}
+
+// As put_sub_filtered from x0 (> 0), four pixels at a time while four are
+// left; returns where it stopped. Writes up to 4 bytes past what it fills.
+__attribute__((target("ssse3"))) int put_sub_filtered_ssse3(const std::uint32_t* in, int x0,
+                                                             int x1, unsigned char*& out) {
+  // Bytes B G R A of four pixels to R G B of each.
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+  int x = x0;
+  for (; x + 4 <= x1; x += 4) {
+    const __m128i now = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+    const __m128i left = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x - 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_shuffle_epi8(_mm_sub_epi8(now, left), order));
+    out += 12;
+  }
+  return x;
 }
 
 struct CompressorDeleter {
@@ -244,23 +318,20 @@ std::vector<unsigned char> encode_png_rgb(const std::uint32_t* pixels, int width
   // Kept between calls: a fresh buffer of a few megabytes per frame costs as
   // much in page faults as the filtering itself.
   thread_local std::vector<unsigned char> raw;
-  raw.resize(row_bytes * static_cast<std::size_t>(height));
+  // 16 bytes of room past the last row for the vector stores.
+  raw.resize(row_bytes * static_cast<std::size_t>(height) + 16);
+  const bool ssse3 = has_ssse3();
   for (int y = 0; y < height; ++y) {
     const std::uint32_t* in = pixels + static_cast<std::ptrdiff_t>(y) * stride;
     unsigned char* out = raw.data() + static_cast<std::size_t>(y) * row_bytes;
     *out++ = 1;
-    unsigned r0 = 0, g0 = 0, b0 = 0;
-    for (int x = 0; x < width; ++x) {
-      const unsigned r = (in[x] >> 16) & 0xffu, g = (in[x] >> 8) & 0xffu, b = in[x] & 0xffu;
-      out[0] = static_cast<unsigned char>(r - r0);
-      out[1] = static_cast<unsigned char>(g - g0);
-      out[2] = static_cast<unsigned char>(b - b0);
-      out += 3;
-      r0 = r;
-      g0 = g;
-      b0 = b;
-    }
+    int x = 0;
+    put_sub_filtered(in, x, 1, out);  // the first pixel, less black
+    ++x;
+    if (ssse3) x = put_sub_filtered_ssse3(in, x, width, out);
+    put_sub_filtered(in, x, width, out);
   }
+  raw.resize(row_bytes * static_cast<std::size_t>(height));
 
   // Kept between calls, as `raw`.
   thread_local std::vector<unsigned char> literals_only;
@@ -268,9 +339,8 @@ std::vector<unsigned char> encode_png_rgb(const std::uint32_t* pixels, int width
   const unsigned char* packed_data = nullptr;
   std::size_t packed = 0;
   if (level <= 0) {
-    zlib_literals_only(raw, literals_only);
+    packed = zlib_literals_only(raw, literals_only);
     packed_data = literals_only.data();
-    packed = literals_only.size();
   } else {
     const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
         libdeflate_alloc_compressor(level > 12 ? 12 : level));
