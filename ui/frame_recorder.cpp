@@ -3,6 +3,7 @@
 #include <QDir>
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "ui/frame_name.h"
 #include "ui/picture_file.h"
@@ -20,7 +21,7 @@ QString FrameRecorder::frame_file_name(int step) {
   return QString::fromStdString(ombrisk::frame_file_name(step));
 }
 
-bool FrameRecorder::add_frame(int step, QImage image) {
+bool FrameRecorder::add_frame(int step, const QImage& picture) {
   std::unique_lock lock(mutex_);
   if (stopping_) return false;
   const bool room = room_or_idle_.wait_for(lock, std::chrono::milliseconds(kRoomWaitMs), [this] {
@@ -34,6 +35,24 @@ bool FrameRecorder::add_frame(int step, QImage image) {
                      .arg(QDir(folder_).filePath(frame_file_name(step))));
     return false;
   }
+  QImage image;
+  if (!spare_.empty()) {
+    image = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  lock.unlock();
+  // Into an image that has held a frame before when there is one: a fresh
+  // one of a few megabytes costs the window thread its page faults, and
+  // giving it back to the system interrupts the threads that are stepping.
+  if (image.size() != picture.size() || image.format() != picture.format()) {
+    image = QImage(picture.size(), picture.format());
+  }
+  const qsizetype row_bytes = std::min(image.bytesPerLine(), picture.bytesPerLine());
+  for (int y = 0; y < picture.height(); ++y) {
+    std::memcpy(image.scanLine(y), picture.constScanLine(y), static_cast<std::size_t>(row_bytes));
+  }
+  lock.lock();
+  if (stopping_) return false;
   queue_.push_back({step, std::move(image)});
   lock.unlock();
   frame_ready_.notify_one();
@@ -98,9 +117,9 @@ void FrameRecorder::write_frames() {
     QString error;
     const bool ok = save_picture_png(frame.image, dir.filePath(frame_file_name(frame.step)), &error,
                                      kPngQuality);
-    frame.image = QImage();
 
     lock.lock();
+    if (spare_.size() < queue_limit_) spare_.push_back(std::move(frame.image));
     writing_ = false;
     if (ok) {
       ++written_;

@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace ombrisk {
 
@@ -31,13 +32,13 @@ class FrameRecorder {
   // "frame_NNNNNN.png": the step zero-padded to six digits, more when larger.
   static QString frame_file_name(int step);
 
-  // Queues the picture of `step` for writing as folder/frame_file_name(step)
-  // and returns at once while the queue has room. When it is full (the disk
+  // Queues a copy of the picture of `step` for writing as
+  // folder/frame_file_name(step) and returns at once while the queue has room. When it is full (the disk
   // is slower than the run), waits for room up to kRoomWaitMs, so no frame is
   // lost to a short stall; after that the frame is dropped, counted, and
   // reported through take_error(). Returns false when the frame was not
   // queued (dropped, or the recorder stopped).
-  bool add_frame(int step, QImage image);
+  bool add_frame(int step, const QImage& picture);
 
   // Blocks until every queued frame has been written (or has failed).
   void wait_until_written();
@@ -74,6 +75,7 @@ class FrameRecorder {
   std::condition_variable frame_ready_;
   std::condition_variable room_or_idle_;
   std::deque<Frame> queue_;
+  std::vector<QImage> spare_;  // written frames' images, for the next ones
   bool writing_ = false;  // the thread is writing a frame taken off the queue
   bool stopping_ = false;
   std::size_t written_ = 0;

@@ -178,8 +178,7 @@ void ToolsController::view_about_to_paint() {
 
 void ToolsController::view_painted(const QImage& picture, int step) {
   if (!recorder_ || last_frame_step_ == step) return;
-  // The view draws its next picture into the same image.
-  recorder_->add_frame(step, picture.copy());
+  recorder_->add_frame(step, picture);
   last_frame_step_ = step;
   const QString error = recorder_->take_error();
   if (!error.isEmpty()) {
