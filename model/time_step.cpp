@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/exp_vector.h"
 #include "model/step_pool.h"
 #include "model/step_rows.h"
 
@@ -85,9 +86,9 @@ constexpr int kRowChunk = 16;
 
 // stoma_flux with its two parameter-only terms worked out once per step: the
 // same operations on the same values, so the same bits. A row's exponents
-// are gathered first, then the exponentials taken back to back (independent
-// calls overlap), then step_detail::flux_from_exp finishes them several at a
-// time. The tests hold the result to stoma_flux itself.
+// are gathered first, then the exponentials taken together, then
+// step_detail::flux_from_exp finishes them several at a time. The tests hold
+// the result to stoma_flux itself.
 struct Flux {
   step_detail::FluxTerms terms;  // Jmax * Jo, Jmax - Jo, Jo
   double pminj;
@@ -128,7 +129,7 @@ void run_rows(const StepJob& job, int r0, int r1) {
     const double* old = job.cur + r * cols;
     const int k0 = job.row_start[r], k1 = job.row_start[r + 1];
     for (int k = k0; k < k1; ++k) j[k] = -((old[job.order_col[k]] - flux.pminj) * flux.a);
-    for (int k = k0; k < k1; ++k) j[k] = std::exp(j[k]);
+    step_detail::exp_in_place(j + k0, k1 - k0);
     step_detail::flux_from_exp(j + k0, k1 - k0, flux.terms);
     for (int k = k0; k < k1; ++k) {
       const int c = job.order_col[k];

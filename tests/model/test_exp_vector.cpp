@@ -1,0 +1,81 @@
+// The step's exponentials are the C library's, bit for bit, for every kind of
+// value; and on a processor with AVX-512 they are computed eight at a time
+// (a silent fall back to the library would cost the step its speed).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "model/exp_vector.h"
+
+namespace {
+
+using ombrisk::step_detail::exp_in_place;
+
+std::uint64_t bits(double v) {
+  std::uint64_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+
+// Every value of `values` through exp_in_place against std::exp, in pieces of
+// every length from 1 to 17 so that partial octets are covered.
+void expect_library_bits(const std::vector<double>& values) {
+  std::vector<double> got = values;
+  std::size_t at = 0;
+  for (int piece = 1; at < got.size(); piece = piece % 17 + 1) {
+    const int n = static_cast<int>(std::min<std::size_t>(piece, got.size() - at));
+    exp_in_place(got.data() + at, n);
+    at += static_cast<std::size_t>(n);
+  }
+  int wrong = 0;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double want = std::exp(values[i]);
+    if (bits(got[i]) != bits(want) && !(std::isnan(got[i]) && std::isnan(want))) {
+      if (++wrong <= 5) ADD_FAILURE() << std::hexfloat << "exp(" << values[i] << "): " << got[i] << " instead of " << want;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST(ExpVector, LibraryBitsAcrossTheRange) {
+  std::mt19937_64 gen(7);
+  std::vector<double> values;
+  for (double range : {1e-12, 1e-3, 0.02, 1.0, 30.0, 511.9, 709.0, 745.0}) {
+    std::uniform_real_distribution<double> pick(-range, range);
+    for (int i = 0; i < 250000; ++i) values.push_back(pick(gen));
+  }
+  // Any bit pattern: huge, tiny, subnormal, NaN and infinite arguments.
+  for (int i = 0; i < 100000; ++i) {
+    const std::uint64_t b = gen();
+    double v;
+    std::memcpy(&v, &b, sizeof v);
+    values.push_back(v);
+  }
+  expect_library_bits(values);
+}
+
+TEST(ExpVector, LibraryBitsAtTheEdges) {
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> values = {0.0,     -0.0,    inf,      -inf,    std::nan(""), -std::nan(""),
+                                0x1p-54, -0x1p-54, 0x1p-55, 0x1.fffffffffffffp-55, 512.0,
+                                -512.0,  0x1.fffffffffffffp8, -0x1.fffffffffffffp8, 709.78,
+                                709.79,  -745.13, -745.14, 1e-310, -1e-310, 1024.0, -1024.0};
+  // Each table entry's middle and both ends.
+  for (int k = -1300; k <= 1300; ++k) {
+    const double x = k * (std::log(2.0) / 128);
+    for (double d : {-0x1p-9, 0.0, 0x1p-9, std::log(2.0) / 256}) values.push_back(x + d);
+  }
+  expect_library_bits(values);
+}
+
+TEST(ExpVector, EightAtATimeWhereTheProcessorCan) {
+  if (!__builtin_cpu_supports("avx512f")) GTEST_SKIP() << "no AVX-512 here";
+  EXPECT_TRUE(ombrisk::step_detail::exp_vector_in_use());
+}
+
+}  // namespace
