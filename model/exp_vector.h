@@ -8,7 +8,12 @@ namespace ombrisk::step_detail {
 // v[i] = std::exp(v[i]) for i < n.
 void exp_in_place(double* v, int n);
 
-// Whether exp_in_place computes eight values at a time here. It does only on
+// j[k] = std::exp(-((row[cols[k]] - pminj) * a)) for k < n: the exponentials
+// of the stoma flux for stomata in columns cols[0 .. n) of a row.
+void stoma_exponentials(const double* row, const int* cols, int n, double pminj, double a,
+                        double* j);
+
+// Whether exp_in_place and stoma_exponentials computes eight values at a time here. It does only on
 // processors with AVX-512 and only when, at the first call, it gave the C
 // library's own results on a set of trial values (otherwise it calls the
 // library, so results never depend on which path runs).

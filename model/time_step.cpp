@@ -85,9 +85,9 @@ struct StepJob {
 constexpr int kRowChunk = 16;
 
 // stoma_flux with its two parameter-only terms worked out once per step: the
-// same operations on the same values, so the same bits. A row's exponents
-// are gathered first, then the exponentials taken together, then
-// step_detail::flux_from_exp finishes them several at a time. The tests hold
+// same operations on the same values, so the same bits. The exponentials of
+// a row's stomata are taken together, then step_detail::flux_from_exp
+// finishes them several at a time. The tests hold
 // the result to stoma_flux itself.
 struct Flux {
   step_detail::FluxTerms terms;  // Jmax * Jo, Jmax - Jo, Jo
@@ -128,8 +128,7 @@ void run_rows(const StepJob& job, int r0, int r1) {
                                        r > r0 ? &job.stats[r - 1] : nullptr);
     const double* old = job.cur + r * cols;
     const int k0 = job.row_start[r], k1 = job.row_start[r + 1];
-    for (int k = k0; k < k1; ++k) j[k] = -((old[job.order_col[k]] - flux.pminj) * flux.a);
-    step_detail::exp_in_place(j + k0, k1 - k0);
+    step_detail::stoma_exponentials(old, job.order_col + k0, k1 - k0, flux.pminj, flux.a, j + k0);
     step_detail::flux_from_exp(j + k0, k1 - k0, flux.terms);
     for (int k = k0; k < k1; ++k) {
       const int c = job.order_col[k];

@@ -3,6 +3,8 @@
 // plain one-cell-at-a-time step.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -88,6 +90,42 @@ BENCHMARK(BM_StepSide)
     ->ArgsProduct({{100, 200, 400}, {1, 2, 0}})
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
+
+// The target in one figure: the step (automatic thread count) over the copy,
+// the two timed in alternation, ten of each per iteration, so that the
+// machine's drift in speed (shared virtual cores) falls on both alike.
+void BM_StepOverMemcpy800(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  const int saved = step_threads();
+  set_step_threads(0);
+  ModelState m = busy_lattice();
+  for (int i = 0; i < 50; ++i) advance_step(m);  // past the start, when most cells are 0
+  std::vector<double> a(static_cast<std::size_t>(kSide) * kSide, 1.0), b(a.size(), 2.0);
+  double copy_s = 0, step_s = 0;
+  std::int64_t rounds = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < 10; ++i) {
+      std::memcpy(b.data(), a.data(), a.size() * sizeof(double));
+      benchmark::DoNotOptimize(b.data());
+      benchmark::ClobberMemory();
+    }
+    const auto t1 = Clock::now();
+    for (int i = 0; i < 10; ++i) {
+      advance_step(m);
+      benchmark::DoNotOptimize(m.mean_p);
+    }
+    const auto t2 = Clock::now();
+    copy_s += std::chrono::duration<double>(t1 - t0).count();
+    step_s += std::chrono::duration<double>(t2 - t1).count();
+    rounds += 10;
+  }
+  state.counters["memcpy_us"] = 1e6 * copy_s / static_cast<double>(rounds);
+  state.counters["step_us"] = 1e6 * step_s / static_cast<double>(rounds);
+  state.counters["step_over_memcpy"] = step_s / copy_s;
+  set_step_threads(saved);
+}
+BENCHMARK(BM_StepOverMemcpy800)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_ReferenceStep800(benchmark::State& state) {
   ModelState m = busy_lattice();
