@@ -175,10 +175,26 @@ __attribute__((target("avx512f"))) inline __m512d exp_octet(__m512d x, __mmask8&
   __m512d r = _mm512_fmadd_pd(kd, _mm512_set1_pd(kNegLn2HiN), x);
   r = _mm512_fmadd_pd(kd, _mm512_set1_pd(kNegLn2LoN), r);
   const __m512i at = _mm512_maskz_slli_epi64(kAll, _mm512_and_si512(ki, _mm512_set1_epi64(127)), 1);
-  const __m512d tail = _mm512_mask_i64gather_pd(_mm512_setzero_pd(), kAll, at, kTable, 8);
-  const __m512i scale_bits =
-      _mm512_add_epi64(_mm512_mask_i64gather_epi64(_mm512_setzero_si512(), kAll, at, kTable + 1, 8),
-                       _mm512_maskz_slli_epi64(kAll, ki, 45));
+  // The entry pairs (T, H) of lanes 0..3 into `lo` and of 4..7 into `hi`, 128
+  // bits each, by plain loads: a gather is several times slower here.
+  alignas(64) std::uint64_t at_lane[8];
+  _mm512_store_si512(at_lane, at);
+  const auto pair = [&](int lane) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(kTable + at_lane[lane]));
+  };
+  __m512i lo = _mm512_castsi128_si512(pair(0));
+  __m512i hi = _mm512_castsi128_si512(pair(4));
+  lo = _mm512_inserti32x4(lo, pair(1), 1);
+  hi = _mm512_inserti32x4(hi, pair(5), 1);
+  lo = _mm512_inserti32x4(lo, pair(2), 2);
+  hi = _mm512_inserti32x4(hi, pair(6), 2);
+  lo = _mm512_inserti32x4(lo, pair(3), 3);
+  hi = _mm512_inserti32x4(hi, pair(7), 3);
+  const __m512i even = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+  const __m512i odd = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+  const __m512d tail = _mm512_castsi512_pd(_mm512_permutex2var_epi64(lo, even, hi));
+  const __m512i scale_bits = _mm512_add_epi64(_mm512_permutex2var_epi64(lo, odd, hi),
+                                              _mm512_maskz_slli_epi64(kAll, ki, 45));
   const __m512d r2 = _mm512_mul_pd(r, r);
   const __m512d low = _mm512_fmadd_pd(r, _mm512_set1_pd(kC3), _mm512_set1_pd(kC2));
   const __m512d high = _mm512_fmadd_pd(r, _mm512_set1_pd(kC5), _mm512_set1_pd(kC4));
