@@ -79,3 +79,32 @@ TEST(ExpVector, EightAtATimeWhereTheProcessorCan) {
 }
 
 }  // namespace
+
+namespace {
+
+// The stoma exponents gathered from a row: every count of stomata from 0 to
+// 40, columns repeated and at both ends of the row.
+TEST(ExpVector, StomaExponentialsAreTheLibrarys) {
+  std::mt19937_64 gen(11);
+  std::uniform_real_distribution<double> pick(-40.0, 40.0);
+  std::vector<double> row(50);
+  for (double& p : row) p = pick(gen);
+  row[7] = std::nan("");
+  row[9] = std::numeric_limits<double>::infinity();
+  row[11] = 1e300;
+  for (int n = 0; n <= 40; ++n) {
+    std::vector<int> cols(static_cast<std::size_t>(n));
+    for (int& c : cols) c = static_cast<int>(gen() % row.size());
+    if (n > 1) cols[0] = 0, cols[1] = static_cast<int>(row.size()) - 1;
+    std::vector<double> j(static_cast<std::size_t>(n) + 1, -1.0);
+    ombrisk::step_detail::stoma_exponentials(row.data(), cols.data(), n, -10.0, 0.7, j.data());
+    for (int k = 0; k < n; ++k) {
+      const double want = std::exp(-((row[static_cast<std::size_t>(cols[k])] + 10.0) * 0.7));
+      EXPECT_TRUE(bits(j[k]) == bits(want) || (std::isnan(j[k]) && std::isnan(want)))
+          << "n " << n << " k " << k;
+    }
+    EXPECT_EQ(j[static_cast<std::size_t>(n)], -1.0) << "wrote past the end, n " << n;
+  }
+}
+
+}  // namespace
