@@ -13,10 +13,11 @@ void exp_in_place(double* v, int n);
 void stoma_exponentials(const double* row, const int* cols, int n, double pminj, double a,
                         double* j);
 
-// Whether exp_in_place and stoma_exponentials computes eight values at a time here. It does only on
-// processors with AVX-512 and only when, at the first call, it gave the C
-// library's own results on a set of trial values (otherwise it calls the
-// library, so results never depend on which path runs).
+// Whether exp_in_place and stoma_exponentials compute eight values at a time
+// here. They do only on processors with AVX-512 and only when, at the first
+// call, they gave the C library's own results on a set of trial values
+// (otherwise they call the library, so results never depend on which path
+// runs).
 bool exp_vector_in_use();
 
 }  // namespace ombrisk::step_detail

@@ -87,8 +87,8 @@ constexpr int kRowChunk = 16;
 // stoma_flux with its two parameter-only terms worked out once per step: the
 // same operations on the same values, so the same bits. The exponentials of
 // a row's stomata are taken together, then step_detail::flux_from_exp
-// finishes them several at a time. The tests hold
-// the result to stoma_flux itself.
+// finishes them several at a time. The tests hold the result to stoma_flux
+// itself.
 struct Flux {
   step_detail::FluxTerms terms;  // Jmax * Jo, Jmax - Jo, Jo
   double pminj;

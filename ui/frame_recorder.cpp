@@ -22,17 +22,23 @@ QString FrameRecorder::frame_file_name(int step) {
 }
 
 bool FrameRecorder::add_frame(int step, const QImage& picture) {
+  // Copied row by row below, which only keeps the colours of a picture whose
+  // pixels hold them (an indexed one would lose its colour table).
+  const bool holds_colours = picture.format() == QImage::Format_RGB32 ||
+                             picture.format() == QImage::Format_ARGB32 ||
+                             picture.format() == QImage::Format_ARGB32_Premultiplied;
+  const QImage source = holds_colours ? picture : picture.convertToFormat(QImage::Format_RGB32);
+
   std::unique_lock lock(mutex_);
   if (stopping_) return false;
+  // A frame being copied holds its place in the queue, so callers on several
+  // threads never queue more than the limit between them.
   const bool room = room_or_idle_.wait_for(lock, std::chrono::milliseconds(kRoomWaitMs), [this] {
-    return stopping_ || queue_.size() < queue_limit_;
+    return stopping_ || queue_.size() + copying_ < queue_limit_;
   });
   if (stopping_) return false;
   if (!room) {
-    ++dropped_;
-    note_failure(QStringLiteral("Frames are written more slowly than the run makes them: "
-                                "frame %1 was not written")
-                     .arg(QDir(folder_).filePath(frame_file_name(step))));
+    drop_frame(step, QStringLiteral("Frames are written more slowly than the run makes them"));
     return false;
   }
   QImage image;
@@ -40,28 +46,44 @@ bool FrameRecorder::add_frame(int step, const QImage& picture) {
     image = std::move(spare_.back());
     spare_.pop_back();
   }
+  ++copying_;
   lock.unlock();
   // Into an image that has held a frame before when there is one: a fresh
   // one of a few megabytes costs the window thread its page faults, and
   // giving it back to the system interrupts the threads that are stepping.
-  if (image.size() != picture.size() || image.format() != picture.format()) {
-    image = QImage(picture.size(), picture.format());
+  if (image.size() != source.size() || image.format() != source.format()) {
+    image = QImage(source.size(), source.format());
   }
-  const qsizetype row_bytes = std::min(image.bytesPerLine(), picture.bytesPerLine());
-  for (int y = 0; y < picture.height(); ++y) {
-    std::memcpy(image.scanLine(y), picture.constScanLine(y), static_cast<std::size_t>(row_bytes));
+  const bool allocated = !image.isNull() || source.isNull();
+  if (allocated) {
+    const qsizetype row_bytes = std::min(image.bytesPerLine(), source.bytesPerLine());
+    for (int y = 0; y < source.height(); ++y) {
+      std::memcpy(image.scanLine(y), source.constScanLine(y), static_cast<std::size_t>(row_bytes));
+    }
   }
   lock.lock();
-  if (stopping_) return false;
+  --copying_;
+  if (stopping_ || !allocated) {
+    if (!stopping_) drop_frame(step, QStringLiteral("There is not enough memory to hold a frame"));
+    lock.unlock();
+    room_or_idle_.notify_all();
+    return false;
+  }
   queue_.push_back({step, std::move(image)});
   lock.unlock();
   frame_ready_.notify_one();
   return true;
 }
 
+void FrameRecorder::drop_frame(int step, const QString& reason) {
+  ++dropped_;
+  note_failure(QStringLiteral("%1: frame %2 was not written")
+                   .arg(reason, QDir(folder_).filePath(frame_file_name(step))));
+}
+
 void FrameRecorder::wait_until_written() {
   std::unique_lock lock(mutex_);
-  room_or_idle_.wait(lock, [this] { return queue_.empty() && !writing_; });
+  room_or_idle_.wait(lock, [this] { return queue_.empty() && !writing_ && copying_ == 0; });
 }
 
 void FrameRecorder::stop() {

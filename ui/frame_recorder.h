@@ -33,11 +33,12 @@ class FrameRecorder {
   static QString frame_file_name(int step);
 
   // Queues a copy of the picture of `step` for writing as
-  // folder/frame_file_name(step) and returns at once while the queue has room. When it is full (the disk
-  // is slower than the run), waits for room up to kRoomWaitMs, so no frame is
-  // lost to a short stall; after that the frame is dropped, counted, and
+  // folder/frame_file_name(step) and returns at once while the queue has
+  // room. When it is full (the disk is slower than the run), waits for room
+  // up to kRoomWaitMs, so no frame is lost to a short stall; after that, or
+  // when there is no memory for the copy, the frame is dropped, counted and
   // reported through take_error(). Returns false when the frame was not
-  // queued (dropped, or the recorder stopped).
+  // queued (dropped, or the recorder stopped). Safe from several threads.
   bool add_frame(int step, const QImage& picture);
 
   // Blocks until every queued frame has been written (or has failed).
@@ -67,6 +68,7 @@ class FrameRecorder {
 
   void write_frames();
   void note_failure(const QString& text);  // with mutex_ held
+  void drop_frame(int step, const QString& reason);  // with mutex_ held
 
   const QString folder_;
   const std::size_t queue_limit_;
@@ -76,6 +78,7 @@ class FrameRecorder {
   std::condition_variable room_or_idle_;
   std::deque<Frame> queue_;
   std::vector<QImage> spare_;  // written frames' images, for the next ones
+  std::size_t copying_ = 0;    // frames being copied in add_frame, outside the lock
   bool writing_ = false;  // the thread is writing a frame taken off the queue
   bool stopping_ = false;
   std::size_t written_ = 0;

@@ -249,7 +249,8 @@ std::size_t zlib_literals_only(const std::vector<unsigned char>& data,
       s[k].put(0, 3);  // a stored block, not the last
       s[k].put(0, 7);  // to the byte boundary
       s[k].write_whole_bytes();
-      for (unsigned char b : {0x00, 0x00, 0xff, 0xff}) *s[k].o++ = b;  // length 0 and its complement
+      // length 0 and its complement
+      for (unsigned char b : {0x00, 0x00, 0xff, 0xff}) *s[k].o++ = b;
     } else {
       s[k].put(0, 7);  // pads the last byte
       s[k].write_whole_bytes();
@@ -360,7 +361,8 @@ std::vector<unsigned char> encode_png_rgb(const std::uint32_t* pixels, int width
   std::vector<unsigned char> header;
   put_u32(header, static_cast<std::uint32_t>(width));
   put_u32(header, static_cast<std::uint32_t>(height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, filtered rows, no interlace
+  // 8 bits, RGB, deflate, filtered rows, no interlace
+  header.insert(header.end(), {8, 2, 0, 0, 0});
   put_chunk(png, "IHDR", header.data(), header.size());
   put_chunk(png, "IDAT", packed_data, packed);
   put_chunk(png, "IEND", nullptr, 0);

@@ -23,6 +23,18 @@ QImage picture_for(int step, QSize size = QSize(85, 83)) {
   return image;
 }
 
+// An 8-bit picture whose colours live only in its colour table.
+QImage indexed_picture_for(int step) {
+  QImage image(QSize(61, 47), QImage::Format_Indexed8);
+  QRandomGenerator random(quint32(step) + 1);
+  QList<QRgb> colours;
+  for (int i = 0; i < 256; ++i) colours.push_back(0xff000000u | random.bounded(0x1000000u));
+  image.setColorTable(colours);
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, random.bounded(256u));
+  return image;
+}
+
 bool same_pixels(const QImage& written, const QImage& given) {
   return written.convertToFormat(QImage::Format_RGB32) == given.convertToFormat(QImage::Format_RGB32);
 }
@@ -60,15 +72,19 @@ class TestToolsFrames : public QObject {
 
   // A queue of one frame makes the window side wait for the writer; still
   // every frame arrives, named by its step and with its own pixels, also
-  // when the picture changes size (the window was resized) between frames.
+  // when the picture changes size (the window was resized) or is an indexed
+  // one between frames.
   void every_frame_written_by_step() {
     QTemporaryDir dir;
     std::vector<int> steps;
     for (int step = 0; step <= 5000; step += 250) steps.push_back(step);
     const auto size_at = [](int step) { return step == 2500 ? QSize(40, 120) : QSize(85, 83); };
+    const auto given = [&](int step) {
+      return step == 1000 ? indexed_picture_for(step) : picture_for(step, size_at(step));
+    };
     {
       FrameRecorder recorder(dir.path(), 1);
-      for (int step : steps) QVERIFY(recorder.add_frame(step, picture_for(step, size_at(step))));
+      for (int step : steps) QVERIFY(recorder.add_frame(step, given(step)));
       recorder.stop();
       QCOMPARE(recorder.frames_written(), steps.size());
       QCOMPARE(recorder.frames_failed(), std::size_t{0});
@@ -78,8 +94,7 @@ class TestToolsFrames : public QObject {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), qsizetype(steps.size()));
     for (int step : steps) {
       const QImage written(QDir(dir.path()).filePath(FrameRecorder::frame_file_name(step)));
-      QVERIFY2(same_pixels(written, picture_for(step, size_at(step))),
-               qPrintable(QString::number(step)));
+      QVERIFY2(same_pixels(written, given(step)), qPrintable(QString::number(step)));
     }
   }
 
