@@ -154,19 +154,19 @@ int take_chunk(StepJob& job, bool front) {
 void run_chunks(void* context) {
   StepJob& job = *static_cast<StepJob*>(context);
   const bool front = std::this_thread::get_id() == job.caller;
-  int end = 0;  // the caller's rows are [0, end)
   for (;;) {
     const int chunk = take_chunk(job, front);
     if (chunk < 0) break;
     const int r0 = chunk * kRowChunk;
-    end = std::min(r0 + kRowChunk, job.rows);
+    const int end = std::min(r0 + kRowChunk, job.rows);
     run_rows(job, r0, end);
+    if (!front) continue;
+    // The caller's J go into the table chunk by chunk (no helper touches it),
+    // so that the time this takes is shared out with the rows.
+    const int copied = job.row_start[end];
+    for (int k = job.copied; k < copied; ++k) job.stoma_j[job.order[k]] = job.order_j[k];
+    job.copied = copied;
   }
-  if (!front) return;
-  // While helpers finish their last rows, the caller's J go into the table
-  // (no helper touches it).
-  job.copied = job.row_start[end];
-  for (int k = 0; k < job.copied; ++k) job.stoma_j[job.order[k]] = job.order_j[k];
 }
 
 int thread_count(int rows, std::size_t cells) {
