@@ -94,8 +94,11 @@ inline double cell(const double* u, const double* m, const double* d, int c,
   if constexpr ((!Up || !Down) && (!Left || !Right)) {
     return add_sd(p - mul_sd(x, q.kepi), mul_sd(q.target - p, q.kin));
   } else {
-    double dd = -mul_sd(x, q.kepi);
-    dd = add_sd(dd, mul_sd(q.target - p, q.kin));
+    // -(x * kepi) + (target - p) * kin as one subtraction: a - b is a + (-b)
+    // by definition and addition commutes, so the bits are the same (a NaN
+    // may come out with the other sign), and the sign flip leaves the chain
+    // of dependent operations that bounds the vector loops.
+    const double dd = mul_sd(q.target - p, q.kin) - mul_sd(x, q.kepi);
     return add_sd(dd, p);
   }
 }
@@ -127,7 +130,6 @@ void inner_pairs_sse2(const double* u, const double* m, const double* d, int c0,
   const __m128d kepi = _mm_set1_pd(q.kepi);
   const __m128d kin = _mm_set1_pd(q.kin);
   const __m128d target = _mm_set1_pd(q.target);
-  const __m128d sign = _mm_set1_pd(-0.0);
   for (int c = c0; c < c1; c += 2) {
     const __m128d p = _mm_loadu_pd(m + c);
     const __m128d ml = _mm_loadu_pd(m + c - 1), mr = _mm_loadu_pd(m + c + 1);
@@ -146,8 +148,7 @@ void inner_pairs_sse2(const double* u, const double* m, const double* d, int c0,
     x = _mm_sub_pd(x, n4);
     x = _mm_sub_pd(x, n5);
     x = _mm_sub_pd(x, n6);
-    __m128d dd = _mm_xor_pd(mul_pd(x, kepi), sign);
-    dd = add_pd(dd, mul_pd(_mm_sub_pd(target, p), kin));
+    const __m128d dd = _mm_sub_pd(mul_pd(_mm_sub_pd(target, p), kin), mul_pd(x, kepi));
     _mm_storeu_pd(out + c, add_pd(dd, p));
   }
 }
@@ -172,7 +173,6 @@ __attribute__((target("avx2"))) void inner_quads_avx2(const double* u, const dou
   const __m256d kepi = _mm256_set1_pd(q.kepi);
   const __m256d kin = _mm256_set1_pd(q.kin);
   const __m256d target = _mm256_set1_pd(q.target);
-  const __m256d sign = _mm256_set1_pd(-0.0);
   __m256d up = _mm256_set_pd(u[c0 - 1], 0.0, 0.0, 0.0), uc = _mm256_loadu_pd(u + c0);
   __m256d mp = _mm256_set_pd(m[c0 - 1], 0.0, 0.0, 0.0), mc = _mm256_loadu_pd(m + c0);
   __m256d dp = _mm256_set_pd(d[c0 - 1], 0.0, 0.0, 0.0), dc = _mm256_loadu_pd(d + c0);
@@ -201,8 +201,7 @@ __attribute__((target("avx2"))) void inner_quads_avx2(const double* u, const dou
     x = _mm256_sub_pd(x, n4);
     x = _mm256_sub_pd(x, n5);
     x = _mm256_sub_pd(x, n6);
-    __m256d dd = _mm256_xor_pd(mul_pd(x, kepi), sign);
-    dd = add_pd(dd, mul_pd(_mm256_sub_pd(target, mc), kin));
+    const __m256d dd = _mm256_sub_pd(mul_pd(_mm256_sub_pd(target, mc), kin), mul_pd(x, kepi));
     _mm256_storeu_pd(out + c, add_pd(dd, mc));
     up = uc;
     uc = un;
@@ -276,9 +275,7 @@ __attribute__((target("avx512f"), always_inline)) inline void octet_step(
   x = _mm512_sub_pd(x, n4);
   x = _mm512_sub_pd(x, n5);
   x = _mm512_sub_pd(x, n6);
-  __m512d dd = _mm512_castsi512_pd(
-      _mm512_xor_si512(_mm512_castpd_si512(mul_pd(x, k[1])), _mm512_castpd_si512(k[4])));
-  dd = add_pd(dd, mul_pd(_mm512_sub_pd(k[3], o.mc), k[2]));
+  const __m512d dd = _mm512_sub_pd(mul_pd(_mm512_sub_pd(k[3], o.mc), k[2]), mul_pd(x, k[1]));
   _mm512_storeu_pd(out + c, add_pd(dd, o.mc));
   if constexpr (Stats) {
     const __m512d v = _mm512_loadu_pd(prev + c);
@@ -308,8 +305,8 @@ template <bool Stats, bool Bounds>
 __attribute__((target("avx512f"))) void aligned_octets_avx512(
     const double* u, const double* m, const double* d, int c0, int c1, int cols,
     const Coefficients& q, double* out, const double* prev, StatLanes& sl) {
-  const __m512d k[5] = {_mm512_set1_pd(6.0), _mm512_set1_pd(q.kepi), _mm512_set1_pd(q.kin),
-                        _mm512_set1_pd(q.target), _mm512_set1_pd(-0.0)};
+  const __m512d k[4] = {_mm512_set1_pd(6.0), _mm512_set1_pd(q.kepi), _mm512_set1_pd(q.kin),
+                        _mm512_set1_pd(q.target)};
   const __mmask8 only_last = 0x80;
   Octets o;
   o.uc = _mm512_loadu_pd(u + c0);
