@@ -293,13 +293,13 @@ bool use_vector() {
 
 bool exp_vector_in_use() { return use_vector(); }
 
-void stoma_exponentials(const double* row, const int* cols, int n, double pminj, double a,
+void stoma_exponentials(const double* p, const int* at, int n, double pminj, double a,
                         double* j) {
   if (use_vector()) {
-    stoma_exponential_octets(row, cols, n, pminj, a, j);
+    stoma_exponential_octets(p, at, n, pminj, a, j);
     return;
   }
-  for (int k = 0; k < n; ++k) j[k] = std::exp(-((row[cols[k]] - pminj) * a));
+  for (int k = 0; k < n; ++k) j[k] = std::exp(-((p[at[k]] - pminj) * a));
 }
 
 void exp_in_place(double* v, int n) {

@@ -8,9 +8,10 @@ namespace ombrisk::step_detail {
 // v[i] = std::exp(v[i]) for i < n.
 void exp_in_place(double* v, int n);
 
-// j[k] = std::exp(-((row[cols[k]] - pminj) * a)) for k < n: the exponentials
-// of the stoma flux for stomata in columns cols[0 .. n) of a row.
-void stoma_exponentials(const double* row, const int* cols, int n, double pminj, double a,
+// j[k] = std::exp(-((p[at[k]] - pminj) * a)) for k < n: the exponentials of
+// the stoma flux for stomata on cells at[0 .. n) of the values p (a row and
+// its columns, or the lattice and its cells).
+void stoma_exponentials(const double* p, const int* at, int n, double pminj, double a,
                         double* j);
 
 // Whether exp_in_place and stoma_exponentials compute eight values at a time

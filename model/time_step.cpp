@@ -41,7 +41,6 @@ constexpr int kMaxAutoThreads = 4;
 struct Scratch {
   std::vector<int> row_start;  // stomata of row r: order[row_start[r] .. row_start[r + 1])
   std::vector<int> order;      // stoma indices by row, in table order within a row
-  std::vector<int> order_col;  // the column of order[k]
   std::vector<int> order_cell;  // the cell of order[k]: row * cols + column
   std::vector<double> order_j;  // J of order[k]
   std::vector<RowStats> row_stats;
@@ -59,8 +58,7 @@ struct StepJob {
   int cols;
   Coefficients q;
   const ModelParameters* params;
-  const int* order_col;  // the column of order[k]
-  const int* order_cell;  // its cell, row * cols + column
+  const int* order_cell;  // the cell of order[k], row * cols + column
   const int* row_start;
   const int* order;
   double* order_j;
@@ -88,7 +86,7 @@ constexpr int kRowChunk = 16;
 
 // stoma_flux with its two parameter-only terms worked out once per step: the
 // same operations on the same values, so the same bits. The exponentials of
-// a row's stomata are taken together, then step_detail::flux_from_exp
+// two rows' stomata are taken together, then step_detail::flux_from_exp
 // finishes them several at a time. The tests hold the result to stoma_flux
 // itself.
 struct Flux {
@@ -139,8 +137,8 @@ void run_rows(const StepJob& job, int r0, int r1) {
       step_detail::flux_from_exp(j + k0, k2 - k0, flux.terms);
     }
     for (int k = k0; k < k1; ++k) {
-      const int c = job.order_col[k];
-      out[c] = out[c] - j[k];
+      double& cell = job.next[job.order_cell[k]];
+      cell = cell - j[k];
     }
   }
   step_detail::row_stats(job.next + (r1 - 1) * cols, job.cols, job.bounds, job.stats[r1 - 1]);
@@ -218,12 +216,8 @@ void sort_stomata(const StomaTable& st, int n, int rows, int cols, Scratch& s) {
     if (inside(i)) s.order[start[row[i] + 1]++] = i;
   }
   // start[r] is now where row r begins, start[rows] the end of the last row.
-  s.order_col.resize(static_cast<std::size_t>(n));
   s.order_cell.resize(static_cast<std::size_t>(n));
-  for (int k = 0; k < start[rows]; ++k) {
-    s.order_col[k] = col[s.order[k]];
-    s.order_cell[k] = row[s.order[k]] * cols + col[s.order[k]];
-  }
+  for (int k = 0; k < start[rows]; ++k) s.order_cell[k] = row[s.order[k]] * cols + col[s.order[k]];
 }
 
 }  // namespace
@@ -263,7 +257,6 @@ void advance_step(ModelState& m) {
               cols,
               Coefficients{prm.kepi, prm.kin, m.target_p},
               &prm,
-              s.order_col.data(),
               s.order_cell.data(),
               s.row_start.data(),
               s.order.data(),
