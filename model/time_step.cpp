@@ -44,12 +44,35 @@ struct Scratch {
   std::vector<int> order_cell;  // the cell of order[k]: row * cols + column
   std::vector<double> order_j;  // J of order[k]
   std::vector<RowStats> row_stats;
+  // Per unit of rows: set by the helper that did it once its J are in
+  // order_j.
+  std::vector<std::atomic<unsigned char>> unit_done;
   // The table and lattice size the grouping above was made for: a table that
   // has not changed since the last step (the usual case) is not grouped again.
   std::vector<int> sorted_row, sorted_col;
   int sorted_rows = -1, sorted_cols = -1;
 };
 thread_local Scratch t_scratch;
+
+// The smallest and largest J of a set of stomata, when no J is NaN or zero;
+// `plain` false when one may be (then only a scan in table order gives the
+// bounds).
+struct JRange {
+  double lo = 0.0;
+  double hi = 0.0;
+  bool any = false;
+  bool plain = true;
+
+  void add(const double* j, int n) {
+    if (n <= 0) return;
+    RowStats rs;
+    step_detail::row_stats(j, n, true, rs);
+    if (rs.lo_resets || rs.hi_resets || rs.lo == 0.0 || rs.hi == 0.0) plain = false;
+    if (!any || rs.lo < lo) lo = rs.lo;
+    if (!any || rs.hi > hi) hi = rs.hi;
+    any = true;
+  }
+};
 
 struct StepJob {
   const double* cur;
@@ -64,7 +87,8 @@ struct StepJob {
   double* order_j;
   RowStats* stats;
   bool bounds;
-  // Chunks of rows not yet taken: [front, back) in the low and high halves.
+  bool j_bounds;  // whether the step gathers the J bounds
+  // Units of rows not yet taken: [front, back) in the low and high halves.
   // The calling thread takes them from the front, helpers from the back, so
   // from step to step each thread keeps mostly the same rows and finds them
   // in its own cache (the cores need not share a last-level cache; taking
@@ -73,16 +97,26 @@ struct StepJob {
   // above.
   alignas(64) std::atomic<std::uint64_t> span{0};
   std::thread::id caller;
-  // Set by the calling thread: the table that gets the J values, and the
-  // stomata whose J it has already put there (those of its own rows, which
-  // run from row 0 without a gap).
+  std::atomic<unsigned char>* unit_done = nullptr;
+  // Only the calling thread writes the J table, so that no two threads share
+  // its cache lines: after each of its chunks it copies its own J and those
+  // of the chunks the helpers have finished since. Its own chunks run from
+  // the first row without a gap, the helpers' from the last one; the units
+  // [front_copied, back_copied) are still to be copied.
   double* stoma_j = nullptr;
-  int copied = 0;
+  int front_copied = 0;
+  int back_copied = 0;
+  // The range of the J copied so far, in table order or not (see
+  // copy_j_of_units).
+  JRange j_range;
 };
 
-// Rows per chunk: small enough that a thread that starts late still gets a
-// share, large enough that the counter is rarely touched.
-constexpr int kRowChunk = 16;
+// Rows are taken in chunks of up to kChunkUnits units of kRowUnit rows: small
+// enough that a thread that starts late still gets a share, large enough
+// that the counter is rarely touched.
+constexpr int kRowUnit = 4;
+constexpr std::uint32_t kChunkUnits = 4;
+constexpr int kChunkRows = kRowUnit * static_cast<int>(kChunkUnits);
 
 // stoma_flux with its two parameter-only terms worked out once per step: the
 // same operations on the same values, so the same bits. The exponentials of
@@ -144,15 +178,29 @@ void run_rows(const StepJob& job, int r0, int r1) {
   step_detail::row_stats(job.next + (r1 - 1) * cols, job.cols, job.bounds, job.stats[r1 - 1]);
 }
 
-// The next chunk from the front or the back, or -1 when none is left.
-int take_chunk(StepJob& job, bool front) {
+// The J of the stomata of units [u0, u1) into the table.
+void copy_j_of_units(StepJob& job, int u0, int u1) {
+  if (u0 >= u1) return;
+  const int k0 = job.row_start[u0 * kRowUnit];
+  const int k1 = job.row_start[std::min(u1 * kRowUnit, job.rows)];
+  for (int k = k0; k < k1; ++k) job.stoma_j[job.order[k]] = job.order_j[k];
+  if (job.j_bounds) job.j_range.add(job.order_j + k0, k1 - k0);
+}
+
+// The next chunk from the front or the back as units [u0, u1), or false when
+// none is left. Chunks are kChunkUnits long until the two ends near each
+// other, then shorter, so that the threads finish close together.
+bool take_chunk(StepJob& job, bool front, int& u0, int& u1) {
   std::uint64_t s = job.span.load(std::memory_order_relaxed);
   for (;;) {
     const std::uint32_t f = static_cast<std::uint32_t>(s), b = static_cast<std::uint32_t>(s >> 32);
-    if (f >= b) return -1;
-    const std::uint64_t n = front ? s + 1 : s - (std::uint64_t{1} << 32);
+    if (f >= b) return false;
+    const std::uint32_t size = std::clamp<std::uint32_t>((b - f) / 4, 1, kChunkUnits);
+    const std::uint64_t n = front ? s + size : s - (std::uint64_t{size} << 32);
     if (job.span.compare_exchange_weak(s, n, std::memory_order_relaxed)) {
-      return static_cast<int>(front ? f : b - 1);
+      u0 = static_cast<int>(front ? f : b - size);
+      u1 = u0 + static_cast<int>(size);
+      return true;
     }
   }
 }
@@ -160,18 +208,22 @@ int take_chunk(StepJob& job, bool front) {
 void run_chunks(void* context) {
   StepJob& job = *static_cast<StepJob*>(context);
   const bool front = std::this_thread::get_id() == job.caller;
-  for (;;) {
-    const int chunk = take_chunk(job, front);
-    if (chunk < 0) break;
-    const int r0 = chunk * kRowChunk;
-    const int end = std::min(r0 + kRowChunk, job.rows);
-    run_rows(job, r0, end);
-    if (!front) continue;
-    // The caller's J go into the table chunk by chunk (no helper touches it),
-    // so that the time this takes is shared out with the rows.
-    const int copied = job.row_start[end];
-    for (int k = job.copied; k < copied; ++k) job.stoma_j[job.order[k]] = job.order_j[k];
-    job.copied = copied;
+  int u0, u1;
+  while (take_chunk(job, front, u0, u1)) {
+    run_rows(job, u0 * kRowUnit, std::min(u1 * kRowUnit, job.rows));
+    if (!front) {
+      for (int u = u0; u < u1; ++u) job.unit_done[u].store(1, std::memory_order_release);
+      continue;
+    }
+    // Copying chunk by chunk shares out the time it takes with the rows.
+    copy_j_of_units(job, job.front_copied, u1);
+    job.front_copied = u1;
+    int back = job.back_copied;
+    while (back > job.front_copied && job.unit_done[back - 1].load(std::memory_order_acquire)) {
+      --back;
+    }
+    copy_j_of_units(job, back, job.back_copied);
+    job.back_copied = back;
   }
 }
 
@@ -181,7 +233,7 @@ int thread_count(int rows, std::size_t cells) {
     static const int hw = static_cast<int>(std::thread::hardware_concurrency());
     n = cells >= kThreadedCells ? std::clamp(hw, 1, kMaxAutoThreads) : 1;
   }
-  return std::max(1, std::min(n, (rows + kRowChunk - 1) / kRowChunk));
+  return std::max(1, std::min(n, (rows + kChunkRows - 1) / kChunkRows));
 }
 
 // Stomata grouped by row with a counting sort, table order kept within a row.
@@ -251,6 +303,11 @@ void advance_step(ModelState& m) {
   if (s.row_stats.size() < static_cast<std::size_t>(rows)) s.row_stats.resize(rows);
 
   const bool p_bounds = d.auto_p_range == 1;
+  const int units = (rows + kRowUnit - 1) / kRowUnit;
+  if (s.unit_done.size() < static_cast<std::size_t>(units)) {
+    s.unit_done = std::vector<std::atomic<unsigned char>>(static_cast<std::size_t>(units));
+  }
+  for (int u = 0; u < units; ++u) s.unit_done[u].store(0, std::memory_order_relaxed);
   StepJob job{m.p_current.values.data(),
               m.p_next.values.data(),
               rows,
@@ -263,17 +320,29 @@ void advance_step(ModelState& m) {
               s.order_j.data(),
               s.row_stats.data(),
               p_bounds,
-              static_cast<std::uint64_t>((rows + kRowChunk - 1) / kRowChunk) << 32,
+              d.auto_j_range == 1,
+              static_cast<std::uint64_t>(units) << 32,
               std::this_thread::get_id(),
-              st.stoma_j.data()};
+              s.unit_done.data(),
+              st.stoma_j.data(),
+              0,
+              units,
+              JRange{}};
   step_detail::step_pool().run(thread_count(rows, cells) - 1, run_chunks, &job);
-  const int placed = s.row_start[rows];  // stomata on the lattice
-  for (int k = job.copied; k < placed; ++k) st.stoma_j[s.order[k]] = s.order_j[k];
+  copy_j_of_units(job, job.front_copied, job.back_copied);
 
-  if (d.auto_j_range == 1) {
-    // The table is one "row" of J values scanned from (Jmax, 0.0).
+  if (job.j_bounds) {
+    // The table is one "row" of J values scanned from (Jmax, 0.0). When every
+    // stoma is on the lattice and no J is NaN or zero, the range of the J
+    // gives the same bounds; otherwise the scan decides.
     double lo = prm.Jmax, hi = 0.0;
-    if (n > 0) {
+    const int placed = s.row_start[rows];  // stomata on the lattice
+    if (placed == n && job.j_range.plain) {
+      if (job.j_range.any) {
+        step_detail::fold_lower(lo, job.j_range.lo, false);
+        step_detail::fold_upper(hi, job.j_range.hi, false);
+      }
+    } else if (n > 0) {
       RowStats js;
       step_detail::row_stats(st.stoma_j.data(), n, true, js);
       step_detail::fold_lower(lo, js.lo, js.lo_resets);
