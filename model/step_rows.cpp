@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <immintrin.h>
 
 namespace ombrisk::step_detail {
@@ -245,10 +246,10 @@ struct StatLanes {
   __m512d lo, hi;
 };
 
-template <bool Stats, bool Bounds, bool Odd>
+template <bool Stats, bool Bounds, bool Home, bool Odd>
 __attribute__((target("avx512f"), always_inline)) inline void octet_step(
     const double* u, const double* m, const double* d, int c, int cols, const __m512d* k,
-    Octets& o, double* out, const double* prev, StatLanes& sl) {
+    Octets& o, double* out, const double* prev, double* home, StatLanes& sl) {
   const __mmask8 even = 0x55, odd = 0xAA;
   __m512d un, mn, dn;
   const int ahead = cols - (c + 8);  // cells left in the row after this octet
@@ -279,6 +280,7 @@ __attribute__((target("avx512f"), always_inline)) inline void octet_step(
   _mm512_storeu_pd(out + c, add_pd(dd, o.mc));
   if constexpr (Stats) {
     const __m512d v = _mm512_loadu_pd(prev + c);
+    if constexpr (Home) _mm512_storeu_pd(home + c, v);
     if constexpr (Odd) {
       sl.odd = add_pd(sl.odd, v);
     } else {
@@ -301,10 +303,10 @@ __attribute__((target("avx512f"), always_inline)) inline void octet_step(
 // Interior octets [c0, c1) of a row (c0 even, c1 - c0 a multiple of 8,
 // c1 < cols), best with m and out 64-byte aligned at c0, with the statistics of
 // `prev` over the same columns gathered on the way.
-template <bool Stats, bool Bounds>
+template <bool Stats, bool Bounds, bool Home>
 __attribute__((target("avx512f"))) void aligned_octets_avx512(
     const double* u, const double* m, const double* d, int c0, int c1, int cols,
-    const Coefficients& q, double* out, const double* prev, StatLanes& sl) {
+    const Coefficients& q, double* out, const double* prev, double* home, StatLanes& sl) {
   const __m512d k[4] = {_mm512_set1_pd(6.0), _mm512_set1_pd(q.kepi), _mm512_set1_pd(q.kin),
                         _mm512_set1_pd(q.target)};
   const __mmask8 only_last = 0x80;
@@ -320,10 +322,10 @@ __attribute__((target("avx512f"))) void aligned_octets_avx512(
   o.dp = _mm512_maskz_loadu_pd(only_last, d + c0 - 8);
   int c = c0;
   for (; c + 16 <= c1; c += 16) {
-    octet_step<Stats, Bounds, false>(u, m, d, c, cols, k, o, out, prev, sl);
-    octet_step<Stats, Bounds, true>(u, m, d, c + 8, cols, k, o, out, prev, sl);
+    octet_step<Stats, Bounds, Home, false>(u, m, d, c, cols, k, o, out, prev, home, sl);
+    octet_step<Stats, Bounds, Home, true>(u, m, d, c + 8, cols, k, o, out, prev, home, sl);
   }
-  if (c < c1) octet_step<Stats, Bounds, false>(u, m, d, c, cols, k, o, out, prev, sl);
+  if (c < c1) octet_step<Stats, Bounds, Home, false>(u, m, d, c, cols, k, o, out, prev, home, sl);
 }
 
 // Interior row, columns 1 .. cols-2.
@@ -523,16 +525,20 @@ int octet_start(const double* m) {
 // sums take every cell in the order RowStats documents: the partial of column
 // c gets the columns before the octets first, then the octets (whose lanes
 // are the partials of their columns), then the rest. Returns false, having
-// done nothing, when the row is too short for an octet.
+// done nothing, when the row is too short for an octet. With a `home`, the
+// octets' columns [c0, c1) of `prev` are also stored there.
 __attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const double* m,
                                                         const double* d, int cols,
                                                         const Coefficients& q, double* out,
                                                         const double* prev, bool bounds,
-                                                        RowStats* prev_stats) {
+                                                        RowStats* prev_stats, double* home,
+                                                        int& c0_out, int& c1_out) {
   const int last = cols - 1;  // first column not done here
   const int c0 = octet_start(m);
   if (last - c0 < 8) return false;
   const int c1 = c0 + ((last - c0) / 8) * 8;
+  c0_out = c0;
+  c1_out = c1;
   inner_cells<true, true>(u, m, d, 1, c0, q, out);
   StatLanes sl{_mm512_setzero_pd(), _mm512_setzero_pd(), _mm512_set1_pd(NAN),
                _mm512_set1_pd(NAN)};
@@ -550,13 +556,17 @@ __attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const d
         _mm512_and_epi64(_mm512_add_epi64(lane, _mm512_set1_epi64(c0 + 8)), fifteen);
     sl.even = _mm512_permutex2var_pd(low, at_even, zero);
     sl.odd = _mm512_permutex2var_pd(low, at_odd, zero);
-    if (bounds) {
-      aligned_octets_avx512<true, true>(u, m, d, c0, c1, cols, q, out, prev, sl);
+    if (bounds && home) {
+      aligned_octets_avx512<true, true, true>(u, m, d, c0, c1, cols, q, out, prev, home, sl);
+    } else if (bounds) {
+      aligned_octets_avx512<true, true, false>(u, m, d, c0, c1, cols, q, out, prev, home, sl);
+    } else if (home) {
+      aligned_octets_avx512<true, false, true>(u, m, d, c0, c1, cols, q, out, prev, home, sl);
     } else {
-      aligned_octets_avx512<true, false>(u, m, d, c0, c1, cols, q, out, prev, sl);
+      aligned_octets_avx512<true, false, false>(u, m, d, c0, c1, cols, q, out, prev, home, sl);
     }
   } else {
-    aligned_octets_avx512<false, false>(u, m, d, c0, c1, cols, q, out, prev, sl);
+    aligned_octets_avx512<false, false, false>(u, m, d, c0, c1, cols, q, out, prev, home, sl);
   }
   const int quads_end = c1 + ((last - c1) / 4) * 4;
   inner_quads_avx2(u, m, d, c1, quads_end, cols, q, out);
@@ -630,8 +640,10 @@ void update_row(const double* grid, int rows, int cols, int r, const Coefficient
     // The widest path needs a whole octet in the row; shorter rows take the
     // next one.
     const SimdLevel level = simd_level();
+    int unused0, unused1;
     if (level != SimdLevel::avx512 ||
-        !inner_row_fused(u, m, d, cols, q, out, nullptr, false, nullptr)) {
+        !inner_row_fused(u, m, d, cols, q, out, nullptr, false, nullptr, nullptr, unused0,
+                         unused1)) {
       inner_row_full(u, m, d, cols, q, out, level);
     }
   } else if (d) {
@@ -667,15 +679,23 @@ void row_stats(const double* v, int cols, bool bounds, RowStats& out) {
 
 void update_row_with_stats(const double* grid, int rows, int cols, int r,
                            const Coefficients& q, double* out, const double* prev, bool bounds,
-                           RowStats* prev_stats) {
+                           RowStats* prev_stats, double* home) {
   const double* m = grid + static_cast<std::size_t>(r) * cols;
+  int c0 = 0, c1 = 0;
   if (r > 0 && r + 1 < rows && simd_level() == SimdLevel::avx512 &&
-      inner_row_fused(m - cols, m, m + cols, cols, q, out, prev, bounds, prev_stats)) {
+      inner_row_fused(m - cols, m, m + cols, cols, q, out, prev, bounds, prev_stats,
+                      prev ? home : nullptr, c0, c1)) {
     row_ends<true, true>(m - cols, m, m + cols, cols, q, out);
-    return;
+  } else {
+    update_row(grid, rows, cols, r, q, out);
+    if (prev) row_stats(prev, cols, bounds, *prev_stats);
   }
-  update_row(grid, rows, cols, r, q, out);
-  if (prev) row_stats(prev, cols, bounds, *prev_stats);
+  // The rest of `prev` goes home only now: the row's own cells read the row
+  // above, which `home` may be, up to here.
+  if (prev && home) {
+    std::memcpy(home, prev, static_cast<std::size_t>(c0) * sizeof(double));
+    std::memcpy(home + c1, prev + c1, static_cast<std::size_t>(cols - c1) * sizeof(double));
+  }
 }
 
 void flux_from_exp(double* v, int n, const FluxTerms& t) {

@@ -48,10 +48,13 @@ void row_stats(const double* v, int cols, bool bounds, RowStats& out);
 
 // update_row, and when `prev` is not null, row_stats of the finished row
 // `prev` (cols cells, not overlapping `out`) into *prev_stats: on the widest
-// vector path both in one pass over the columns.
+// vector path both in one pass over the columns. With `prev` and `home`, the
+// cells of `prev` are also copied to `home` (cols cells, not overlapping
+// `out` or `prev`), which may be row r - 1 of `grid`: each cell is copied
+// after its last read as a neighbour of row r.
 void update_row_with_stats(const double* grid, int rows, int cols, int r,
                            const Coefficients& q, double* out, const double* prev, bool bounds,
-                           RowStats* prev_stats);
+                           RowStats* prev_stats, double* home = nullptr);
 
 // The parameter terms of the stoma flux J(p) = numerator / (e * span + Jo),
 // e = exp(-((p - pminj) * a)).

@@ -1,11 +1,15 @@
-// The time step in one pass over the rows: each row's new values go into
-// p_next, the row's stomata take their J (computed from p_current) in table
-// order, and the row's sum and bound contribution are noted while the row is
-// still in cache. Then p_current and p_next swap places: p_next holds stale
-// values until the next step overwrites every cell. Rows may be spread over
-// several threads; each row is computed the same way whichever thread does
-// it, and the per-row results are combined in row order, so the numbers never
-// depend on the thread count or on which thread took which rows.
+// The time step in one pass over the rows, in place: each row's new values go
+// into a small buffer, the row's stomata take their J (computed from the old
+// values) in table order, the row's sum and bound contribution are noted
+// while the row is still in cache, and the row goes back into p_current once
+// the row below no longer needs its old values. Writing into the lines just
+// read spares fetching a second grid's lines before writing them, a third
+// of the memory traffic; p_next is left alone. Rows may be spread over
+// several threads in chunks; the first and last rows of a chunk wait in
+// buffers of their own until the chunks beside them are done with their old
+// values. Each row is computed the same way whichever thread does it, and
+// the per-row results are combined in row order, so the numbers never depend
+// on the thread count or on which thread took which rows.
 #include "model/time_step.h"
 
 #include <algorithm>
@@ -36,6 +40,28 @@ std::atomic<int> g_step_threads{0};
 constexpr std::size_t kThreadedCells = 40000;  // 200 x 200 and up
 constexpr int kMaxAutoThreads = 4;
 
+// Rows of new values, each laid out like the lattice row it is for (the same
+// place within a 64-byte line), so that the row code's aligned octets line
+// up in both.
+class RowSlots {
+ public:
+  void reserve(int slots, int cols) {
+    stride_ = (static_cast<std::size_t>(cols) + 15) / 8 * 8;
+    const std::size_t need = static_cast<std::size_t>(slots) * stride_ + 8;
+    if (storage_.size() < need) storage_.resize(need);
+  }
+  double* slot(int i, const double* like) {
+    const auto a = reinterpret_cast<std::uintptr_t>(storage_.data());
+    double* base = storage_.data() + ((64 - a % 64) % 64) / sizeof(double);
+    return base + static_cast<std::size_t>(i) * stride_ +
+           (reinterpret_cast<std::uintptr_t>(like) % 64) / sizeof(double);
+  }
+
+ private:
+  std::vector<double> storage_;
+  std::size_t stride_ = 0;
+};
+
 // Kept between steps so that a step allocates nothing once they are big
 // enough; one set per calling thread, so separate models may step at once.
 struct Scratch {
@@ -47,6 +73,11 @@ struct Scratch {
   // Per unit of rows: set by the helper that did it once its J are in
   // order_j.
   std::vector<std::atomic<unsigned char>> unit_done;
+  // The rows on either side of each unit boundary that is also a chunk
+  // boundary (2u: the row above, 2u + 1: the row below), and per boundary the
+  // chunks beside it that are done.
+  RowSlots edge_rows;
+  std::vector<std::atomic<unsigned char>> edge_done;
   // The table and lattice size the grouping above was made for: a table that
   // has not changed since the last step (the usual case) is not grouped again.
   std::vector<int> sorted_row, sorted_col;
@@ -75,8 +106,7 @@ struct JRange {
 };
 
 struct StepJob {
-  const double* cur;
-  double* next;
+  double* grid;  // p_current, old values until each row is written back
   int rows;
   int cols;
   Coefficients q;
@@ -98,6 +128,8 @@ struct StepJob {
   alignas(64) std::atomic<std::uint64_t> span{0};
   std::thread::id caller;
   std::atomic<unsigned char>* unit_done = nullptr;
+  RowSlots* edge_rows = nullptr;
+  std::atomic<unsigned char>* edge_done = nullptr;
   // Only the calling thread writes the J table, so that no two threads share
   // its cache lines: after each of its chunks it copies its own J and those
   // of the chunks the helpers have finished since. Its own chunks run from
@@ -115,8 +147,11 @@ struct StepJob {
 // enough that a thread that starts late still gets a share, large enough
 // that the counter is rarely touched.
 constexpr int kRowUnit = 4;
-constexpr std::uint32_t kChunkUnits = 4;
+constexpr std::uint32_t kChunkUnits = 16;
 constexpr int kChunkRows = kRowUnit * static_cast<int>(kChunkUnits);
+// A chunk's first and last rows are different rows (a chunk shorter than a
+// unit is only ever the last one).
+static_assert(kRowUnit >= 2);
 
 // stoma_flux with its two parameter-only terms worked out once per step: the
 // same operations on the same values, so the same bits. The exponentials of
@@ -139,11 +174,31 @@ inline void prefetch_for_write(const void* p) {
   asm volatile("prefetchw %0" : : "m"(*static_cast<const char*>(p)));
 }
 
-void run_rows(const StepJob& job, int r0, int r1) {
+// The two rows of new values a thread has on hand: the row being computed
+// and the one before it, which goes back into the lattice after it.
+thread_local RowSlots t_ring;
+
+void run_rows(const StepJob& job, int r0, int r1, bool above_done, bool below_done) {
   const std::size_t cols = static_cast<std::size_t>(job.cols);
   const ModelParameters& prm = *job.params;
   const Flux flux{{prm.Jmax * prm.Jo, prm.Jmax - prm.Jo, prm.Jo}, prm.pminj, prm.a};
-  // Into the row-ordered scratch, not the table: table neighbours belong to
+  RowSlots& ring = t_ring;
+  ring.reserve(2, job.cols);
+  // A chunk's first and last rows are also read, with their old values, by
+  // the chunks above and below: unless that chunk is already done, they wait
+  // in the edge rows (see finish_edge). When it is done, its own edge row
+  // there goes into the lattice from here, once this chunk has read it.
+  const int u0 = r0 / kRowUnit, u1 = r1 / kRowUnit;
+  const bool head = r0 > 0 && !above_done, tail = r1 < job.rows && !below_done;
+  const auto written_back = [&](int r) { return !(head && r == r0) && !(tail && r == r1 - 1); };
+  const auto buffer = [&](int r) {
+    const double* row = job.grid + r * cols;
+    if (r == r0 - 1) return job.edge_rows->slot(2 * u0, row);  // the done chunk's last row
+    if (head && r == r0) return job.edge_rows->slot(2 * u0 + 1, row);
+    if (tail && r == r1 - 1) return job.edge_rows->slot(2 * u1, row);
+    return ring.slot(r & 1, row);
+  };
+// Into the row-ordered scratch, not the table: table neighbours belong to
   // rows that other threads may be doing, and sharing their cache lines would
   // cost more than the step.
   double* j = job.order_j;
@@ -155,27 +210,52 @@ void run_rows(const StepJob& job, int r0, int r1) {
     for (int r = r0; r < r1; r += 2) prefetch_for_write(job.stats + r);
   }
   for (int r = r0; r < r1; ++r) {
-    double* out = job.next + r * cols;
-    // The statistics of the row before, finished, ride along with this one.
-    step_detail::update_row_with_stats(job.cur, job.rows, job.cols, r, job.q, out,
-                                       r > r0 ? out - cols : nullptr, job.bounds,
-                                       r > r0 ? &job.stats[r - 1] : nullptr);
+    double* out = buffer(r);
+    // (Row r0 - 1's statistics are done again: the same values.)
+    double* prev = r > r0 || above_done ? buffer(r - 1) : nullptr;
+    // The statistics of the row before, finished, ride along with this one,
+    // and so does its way back into the lattice: row r is the last to need
+    // its old values.
+    double* home = prev && written_back(r - 1) ? job.grid + (r - 1) * cols : nullptr;
+    step_detail::update_row_with_stats(job.grid, job.rows, job.cols, r, job.q, out, prev,
+                                       job.bounds, prev ? &job.stats[r - 1] : nullptr, home);
     const int k0 = job.row_start[r], k1 = job.row_start[r + 1];
     if ((r - r0) % 2 == 0) {
-      // The J of this row's stomata and the next row's together: both rows
-      // of p_current have just been read, and eight at a time wastes fewer
-      // lanes on a longer run.
+      // The J of this row's stomata and the next row's together, from their
+      // old values: both rows have just been read, and eight at a time wastes
+      // fewer lanes on a longer run.
       const int k2 = job.row_start[std::min(r + 2, r1)];
-      step_detail::stoma_exponentials(job.cur, job.order_cell + k0, k2 - k0, flux.pminj, flux.a,
+      step_detail::stoma_exponentials(job.grid, job.order_cell + k0, k2 - k0, flux.pminj, flux.a,
                                       j + k0);
       step_detail::flux_from_exp(j + k0, k2 - k0, flux.terms);
     }
+    const int row_cell = r * job.cols;
     for (int k = k0; k < k1; ++k) {
-      double& cell = job.next[job.order_cell[k]];
+      double& cell = out[job.order_cell[k] - row_cell];
       cell = cell - j[k];
     }
   }
-  step_detail::row_stats(job.next + (r1 - 1) * cols, job.cols, job.bounds, job.stats[r1 - 1]);
+  const double* last = buffer(r1 - 1);
+  step_detail::row_stats(last, job.cols, job.bounds, job.stats[r1 - 1]);
+  if (written_back(r1 - 1)) {
+    std::memcpy(job.grid + (r1 - 1) * cols, last, cols * sizeof(double));
+  }
+  if (below_done) {
+    double* below = job.grid + r1 * cols;
+    std::memcpy(below, job.edge_rows->slot(2 * u1 + 1, below), cols * sizeof(double));
+  }
+}
+
+// A chunk beside the unit boundary u is done; the second one to be done puts
+// the two edge rows into the lattice, their old values no longer needed.
+void finish_edge(const StepJob& job, int u) {
+  if (job.edge_done[u].fetch_add(1, std::memory_order_acq_rel) != 1) return;
+  const std::size_t cols = static_cast<std::size_t>(job.cols);
+  const std::size_t b = static_cast<std::size_t>(u) * kRowUnit;
+  double* above = job.grid + (b - 1) * cols;
+  double* below = job.grid + b * cols;
+  std::memcpy(above, job.edge_rows->slot(2 * u, above), cols * sizeof(double));
+  std::memcpy(below, job.edge_rows->slot(2 * u + 1, below), cols * sizeof(double));
 }
 
 // The J of the stomata of units [u0, u1) into the table.
@@ -210,7 +290,15 @@ void run_chunks(void* context) {
   const bool front = std::this_thread::get_id() == job.caller;
   int u0, u1;
   while (take_chunk(job, front, u0, u1)) {
-    run_rows(job, u0 * kRowUnit, std::min(u1 * kRowUnit, job.rows));
+    const int r0 = u0 * kRowUnit, r1 = std::min(u1 * kRowUnit, job.rows);
+    // Whether the chunks beside it were done when it started, as run_rows
+    // saw it.
+    const bool above_done = r0 > 0 && job.edge_done[u0].load(std::memory_order_acquire) == 1;
+    const bool below_done =
+        r1 < job.rows && job.edge_done[u1].load(std::memory_order_acquire) == 1;
+    run_rows(job, r0, r1, above_done, below_done);
+    if (r0 > 0 && !above_done) finish_edge(job, u0);
+    if (r1 < job.rows && !below_done) finish_edge(job, u1);
     if (!front) {
       for (int u = u0; u < u1; ++u) job.unit_done[u].store(1, std::memory_order_release);
       continue;
@@ -286,11 +374,6 @@ void advance_step(ModelState& m) {
   if (rows <= 0 || cols <= 0) return;
   const std::size_t cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
   if (m.p_current.values.size() != cells) return;
-  if (m.p_next.values.size() != cells) {
-    m.p_next.rows = rows;
-    m.p_next.cols = cols;
-    m.p_next.values.resize(cells);
-  }
 
   m.target_p = prm.offset_from_mean == 1 ? prm.leaf_p + m.mean_p : prm.leaf_p;
 
@@ -308,8 +391,12 @@ void advance_step(ModelState& m) {
     s.unit_done = std::vector<std::atomic<unsigned char>>(static_cast<std::size_t>(units));
   }
   for (int u = 0; u < units; ++u) s.unit_done[u].store(0, std::memory_order_relaxed);
+  if (s.edge_done.size() < static_cast<std::size_t>(units) + 1) {
+    s.edge_done = std::vector<std::atomic<unsigned char>>(static_cast<std::size_t>(units) + 1);
+  }
+  for (int u = 0; u <= units; ++u) s.edge_done[u].store(0, std::memory_order_relaxed);
+  s.edge_rows.reserve(2 * (units + 1), cols);
   StepJob job{m.p_current.values.data(),
-              m.p_next.values.data(),
               rows,
               cols,
               Coefficients{prm.kepi, prm.kin, m.target_p},
@@ -324,6 +411,8 @@ void advance_step(ModelState& m) {
               static_cast<std::uint64_t>(units) << 32,
               std::this_thread::get_id(),
               s.unit_done.data(),
+              &s.edge_rows,
+              s.edge_done.data(),
               st.stoma_j.data(),
               0,
               units,
@@ -366,8 +455,6 @@ void advance_step(ModelState& m) {
     d.p_display_min = lo;
     d.p_display_max = hi;
   }
-
-  std::swap(m.p_current, m.p_next);
 }
 
 }  // namespace ombrisk
