@@ -237,12 +237,13 @@ __attribute__((target("avx512f"))) void stoma_exponential_octets(const double* r
   const __m512d sign = _mm512_set1_pd(-0.0);
   for (int i = 0; i < n; i += 8) {
     const __mmask8 live = live_lanes(n - i);
-    // The eight cells by plain loads, a gather being slower here (lanes past
-    // n read column 0 of the row).
+    // The eight cells by plain loads, a gather being slower here. Lanes past
+    // n read the first lane's cell again: a cell the caller has asked for,
+    // where other cells may be another thread's to write meanwhile.
     const int here = n - i < 8 ? n - i : 8;
     const auto two = [&](int lane) {
-      return _mm_loadh_pd(_mm_load_sd(&row[lane < here ? cols[i + lane] : 0]),
-                          &row[lane + 1 < here ? cols[i + lane + 1] : 0]);
+      return _mm_loadh_pd(_mm_load_sd(&row[cols[i + (lane < here ? lane : 0)]]),
+                          &row[cols[i + (lane + 1 < here ? lane + 1 : 0)]]);
     };
     const __m256d low = _mm256_insertf128_pd(_mm256_castpd128_pd256(two(0)), two(2), 1);
     const __m256d high = _mm256_insertf128_pd(_mm256_castpd128_pd256(two(4)), two(6), 1);
