@@ -581,6 +581,22 @@ TEST(TimeStep, FusedRowPassMatchesSeparatePassesAtEveryAlignment) {
             ASSERT_EQ(fs.lo_resets, ps.lo_resets) << where;
             ASSERT_EQ(fs.hi_resets, ps.hi_resets) << where;
           }
+          // With the finished row going home into the row above, which the
+          // new row reads: the same new values, and the row above ends as
+          // `prev`.
+          {
+            std::vector<double> saved(grid, grid + 3 * cols);
+            std::vector<double> in_place(cols);
+            step_detail::RowStats hs{};
+            step_detail::update_row_with_stats(grid, 3, cols, 1, q, in_place.data(), prev,
+                                               bounds, &hs, grid);
+            for (int c = 0; c < cols; ++c) {
+              ASSERT_EQ(bits(in_place[c]), bits(plain[c])) << where << " in place, column " << c;
+              ASSERT_EQ(bits(grid[c]), bits(prev[c])) << where << " home, column " << c;
+            }
+            ASSERT_EQ(bits(hs.sum), bits(ps.sum)) << where;
+            std::copy(saved.begin(), saved.end(), grid);
+          }
           // Without a row to gather, only the new values.
           std::vector<double> alone(cols);
           step_detail::update_row_with_stats(grid, 3, cols, 1, q, alone.data(), nullptr, bounds,
