@@ -526,19 +526,17 @@ int octet_start(const double* m) {
 // c gets the columns before the octets first, then the octets (whose lanes
 // are the partials of their columns), then the rest. Returns false, having
 // done nothing, when the row is too short for an octet. With a `home`, the
-// octets' columns [c0, c1) of `prev` are also stored there.
+// cells of `prev` are also stored there, each after the row's last read of
+// it: the caller has done the first and last cells of the row already.
 __attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const double* m,
                                                         const double* d, int cols,
                                                         const Coefficients& q, double* out,
                                                         const double* prev, bool bounds,
-                                                        RowStats* prev_stats, double* home,
-                                                        int& c0_out, int& c1_out) {
+                                                        RowStats* prev_stats, double* home) {
   const int last = cols - 1;  // first column not done here
   const int c0 = octet_start(m);
   if (last - c0 < 8) return false;
   const int c1 = c0 + ((last - c0) / 8) * 8;
-  c0_out = c0;
-  c1_out = c1;
   inner_cells<true, true>(u, m, d, 1, c0, q, out);
   StatLanes sl{_mm512_setzero_pd(), _mm512_setzero_pd(), _mm512_set1_pd(NAN),
                _mm512_set1_pd(NAN)};
@@ -574,6 +572,14 @@ __attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const d
   inner_pairs_sse2(u, m, d, quads_end, pairs_end, q, out);
   inner_cells<true, true>(u, m, d, pairs_end, last, q, out);
   if (!prev) return true;
+  if (home) {
+    // The columns outside the octets (at most eight on each side), now that
+    // the row's own cells have read them.
+    const __mmask8 head_mask = static_cast<__mmask8>((1u << c0) - 1);
+    const __mmask8 tail_mask = static_cast<__mmask8>((1u << (cols - c1)) - 1);
+    _mm512_mask_storeu_pd(home, head_mask, _mm512_maskz_loadu_pd(head_mask, prev));
+    _mm512_mask_storeu_pd(home + c1, tail_mask, _mm512_maskz_loadu_pd(tail_mask, prev + c1));
+  }
 
   double lanes[2 * 8], los[8], his[8];
   _mm512_storeu_pd(lanes, sl.even);
@@ -640,10 +646,8 @@ void update_row(const double* grid, int rows, int cols, int r, const Coefficient
     // The widest path needs a whole octet in the row; shorter rows take the
     // next one.
     const SimdLevel level = simd_level();
-    int unused0, unused1;
     if (level != SimdLevel::avx512 ||
-        !inner_row_fused(u, m, d, cols, q, out, nullptr, false, nullptr, nullptr, unused0,
-                         unused1)) {
+        !inner_row_fused(u, m, d, cols, q, out, nullptr, false, nullptr, nullptr)) {
       inner_row_full(u, m, d, cols, q, out, level);
     }
   } else if (d) {
@@ -681,21 +685,19 @@ void update_row_with_stats(const double* grid, int rows, int cols, int r,
                            const Coefficients& q, double* out, const double* prev, bool bounds,
                            RowStats* prev_stats, double* home) {
   const double* m = grid + static_cast<std::size_t>(r) * cols;
-  int c0 = 0, c1 = 0;
-  if (r > 0 && r + 1 < rows && simd_level() == SimdLevel::avx512 &&
-      inner_row_fused(m - cols, m, m + cols, cols, q, out, prev, bounds, prev_stats,
-                      prev ? home : nullptr, c0, c1)) {
+  if (r > 0 && r + 1 < rows && simd_level() == SimdLevel::avx512) {
+    // The ends first: they read the row above, which `home` may be. Should
+    // the row be too short for the fused pass, update_row does them again.
     row_ends<true, true>(m - cols, m, m + cols, cols, q, out);
-  } else {
-    update_row(grid, rows, cols, r, q, out);
-    if (prev) row_stats(prev, cols, bounds, *prev_stats);
+    if (inner_row_fused(m - cols, m, m + cols, cols, q, out, prev, bounds, prev_stats,
+                        prev ? home : nullptr)) {
+      return;
+    }
   }
-  // The rest of `prev` goes home only now: the row's own cells read the row
-  // above, which `home` may be, up to here.
-  if (prev && home) {
-    std::memcpy(home, prev, static_cast<std::size_t>(c0) * sizeof(double));
-    std::memcpy(home + c1, prev + c1, static_cast<std::size_t>(cols - c1) * sizeof(double));
-  }
+  update_row(grid, rows, cols, r, q, out);
+  if (prev) row_stats(prev, cols, bounds, *prev_stats);
+  // Only now: the row's cells read the row above, which `home` may be.
+  if (prev && home) std::memcpy(home, prev, static_cast<std::size_t>(cols) * sizeof(double));
 }
 
 void flux_from_exp(double* v, int n, const FluxTerms& t) {
