@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <immintrin.h>
 
+#include "model/step_rows.h"
+
 namespace ombrisk::step_detail {
 
 namespace {
@@ -260,11 +262,93 @@ __attribute__((target("avx512f"))) void stoma_exponential_octets(const double* r
   }
 }
 
+// exp_octet four lanes at a time, for processors with AVX2 and multiply-add
+// but not AVX-512: the same operations, so the same bits. The lanes whose
+// |x| lies in [2^-54, 512) have all bits set in `ordinary`.
+__attribute__((target("avx2,fma"))) inline __m256d exp_quad(__m256d x, __m256i& ordinary) {
+  const __m256i top =
+      _mm256_and_si256(_mm256_srli_epi64(_mm256_castpd_si256(x), 52), _mm256_set1_epi64x(0x7ff));
+  // 0x3c9 <= top < 0x408, as signed compares (top is at most 0x7ff).
+  ordinary = _mm256_and_si256(_mm256_cmpgt_epi64(top, _mm256_set1_epi64x(0x3c8)),
+                              _mm256_cmpgt_epi64(_mm256_set1_epi64x(0x408), top));
+  __m256d kd = _mm256_fmadd_pd(x, _mm256_set1_pd(kInvLn2N), _mm256_set1_pd(kShift));
+  const __m256i ki = _mm256_castpd_si256(kd);
+  kd = _mm256_sub_pd(kd, _mm256_set1_pd(kShift));
+  __m256d r = _mm256_fmadd_pd(kd, _mm256_set1_pd(kNegLn2HiN), x);
+  r = _mm256_fmadd_pd(kd, _mm256_set1_pd(kNegLn2LoN), r);
+  alignas(32) std::uint64_t at_lane[4];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(at_lane),
+                     _mm256_slli_epi64(_mm256_and_si256(ki, _mm256_set1_epi64x(127)), 1));
+  const auto pair = [&](int lane) {
+    return _mm_load_pd(reinterpret_cast<const double*>(kTable + at_lane[lane]));
+  };
+  // (T0, H0, T2, H2) and (T1, H1, T3, H3).
+  const __m256d even = _mm256_insertf128_pd(_mm256_castpd128_pd256(pair(0)), pair(2), 1);
+  const __m256d odd = _mm256_insertf128_pd(_mm256_castpd128_pd256(pair(1)), pair(3), 1);
+  const __m256d tail = _mm256_unpacklo_pd(even, odd);
+  const __m256i scale_bits = _mm256_add_epi64(_mm256_castpd_si256(_mm256_unpackhi_pd(even, odd)),
+                                              _mm256_slli_epi64(ki, 45));
+  const __m256d r2 = _mm256_mul_pd(r, r);
+  const __m256d low = _mm256_fmadd_pd(r, _mm256_set1_pd(kC3), _mm256_set1_pd(kC2));
+  const __m256d high = _mm256_fmadd_pd(r, _mm256_set1_pd(kC5), _mm256_set1_pd(kC4));
+  const __m256d sum = _mm256_fmadd_pd(low, r2, _mm256_add_pd(r, tail));
+  const __m256d tmp = _mm256_fmadd_pd(_mm256_mul_pd(r2, r2), high, sum);
+  const __m256d scale = _mm256_castsi256_pd(scale_bits);
+  return _mm256_fmadd_pd(scale, tmp, scale);
+}
+
+// The first `live` lanes of x, exponentiated into out; those the quad way
+// does not cover through the library.
+__attribute__((target("avx2,fma"))) inline void store_exp_quad(__m256d x, int live,
+                                                               double* out) {
+  __m256i ordinary;
+  const __m256d e = exp_quad(x, ordinary);
+  alignas(32) double ev[4], xv[4];
+  _mm256_store_pd(ev, e);
+  _mm256_store_pd(xv, x);
+  const int ok = _mm256_movemask_pd(_mm256_castsi256_pd(ordinary));
+  if (live == 4 && ok == 0xF) {
+    _mm256_storeu_pd(out, e);
+    return;
+  }
+  for (int i = 0; i < live; ++i) out[i] = (ok >> i & 1) ? ev[i] : std::exp(xv[i]);
+}
+
+__attribute__((target("avx2,fma"))) void exp_quads(double* v, int n) {
+  for (int i = 0; i < n; i += 4) {
+    const int live = n - i < 4 ? n - i : 4;
+    alignas(32) double x[4] = {0.0, 0.0, 0.0, 0.0};
+    for (int l = 0; l < live; ++l) x[l] = v[i + l];
+    store_exp_quad(_mm256_load_pd(x), live, v + i);
+  }
+  _mm256_zeroupper();
+}
+
+__attribute__((target("avx2,fma"))) void stoma_exponential_quads(const double* row,
+                                                                 const int* cols, int n,
+                                                                 double pminj, double a,
+                                                                 double* j) {
+  const __m256d sign = _mm256_set1_pd(-0.0);
+  for (int i = 0; i < n; i += 4) {
+    const int live = n - i < 4 ? n - i : 4;
+    // As in the octets: lanes past n read the first lane's cell again.
+    const auto two = [&](int lane) {
+      return _mm_loadh_pd(_mm_load_sd(&row[cols[i + (lane < live ? lane : 0)]]),
+                          &row[cols[i + (lane + 1 < live ? lane + 1 : 0)]]);
+    };
+    const __m256d p = _mm256_insertf128_pd(_mm256_castpd128_pd256(two(0)), two(2), 1);
+    const __m256d x = _mm256_xor_pd(
+        _mm256_mul_pd(_mm256_sub_pd(p, _mm256_set1_pd(pminj)), _mm256_set1_pd(a)), sign);
+    store_exp_quad(x, live, j + i);
+  }
+  _mm256_zeroupper();
+}
+
 // Values of every size and sign the step meets, each of the 128 table entries
 // many times over: a library whose exp is not the one above (another version,
 // or the variant for processors without multiply-add) differs on a good share
 // of them.
-bool same_as_library() {
+bool same_as_library(void (*exp_many)(double*, int)) {
   constexpr int kTrials = 4096;
   double trial[kTrials], expected[kTrials];
   std::uint64_t state = 0x9e3779b97f4a7c15ull;
@@ -275,7 +359,7 @@ bool same_as_library() {
     trial[i] = (2 * unit - 1) * range;
     expected[i] = std::exp(trial[i]);
   }
-  exp_octets(trial, kTrials);
+  exp_many(trial, kTrials);
   for (int i = 0; i < kTrials; ++i) {
     std::uint64_t a, b;
     __builtin_memcpy(&a, &trial[i], sizeof a);
@@ -285,28 +369,39 @@ bool same_as_library() {
   return true;
 }
 
-bool use_vector() {
-  static const bool yes = __builtin_cpu_supports("avx512f") && same_as_library();
-  return yes;
+enum class ExpPath { library, quads, octets };
+
+// The widest path the processor has, the row code's vector level allows (so
+// that the tests can pin the narrower ones) and the start-up check passed.
+ExpPath exp_path() {
+  static const bool octets = __builtin_cpu_supports("avx512f") && same_as_library(exp_octets);
+  static const bool quads = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+                            same_as_library(exp_quads);
+  const SimdLevel level = simd_level();
+  if (octets && level == SimdLevel::avx512) return ExpPath::octets;
+  if (quads && level != SimdLevel::sse2) return ExpPath::quads;
+  return ExpPath::library;
 }
 
 }  // namespace
 
-bool exp_vector_in_use() { return use_vector(); }
+bool exp_vector_in_use() { return exp_path() != ExpPath::library; }
 
 void stoma_exponentials(const double* p, const int* at, int n, double pminj, double a,
                         double* j) {
-  if (use_vector()) {
-    stoma_exponential_octets(p, at, n, pminj, a, j);
-    return;
+  switch (exp_path()) {
+    case ExpPath::octets: stoma_exponential_octets(p, at, n, pminj, a, j); return;
+    case ExpPath::quads: stoma_exponential_quads(p, at, n, pminj, a, j); return;
+    case ExpPath::library: break;
   }
   for (int k = 0; k < n; ++k) j[k] = std::exp(-((p[at[k]] - pminj) * a));
 }
 
 void exp_in_place(double* v, int n) {
-  if (use_vector()) {
-    exp_octets(v, n);
-    return;
+  switch (exp_path()) {
+    case ExpPath::octets: exp_octets(v, n); return;
+    case ExpPath::quads: exp_quads(v, n); return;
+    case ExpPath::library: break;
   }
   for (int i = 0; i < n; ++i) v[i] = std::exp(v[i]);
 }

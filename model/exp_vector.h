@@ -14,9 +14,10 @@ void exp_in_place(double* v, int n);
 void stoma_exponentials(const double* p, const int* at, int n, double pminj, double a,
                         double* j);
 
-// Whether exp_in_place and stoma_exponentials compute eight values at a time
-// here. They do only on processors with AVX-512 and only when, at the first
-// call, they gave the C library's own results on a set of trial values
+// Whether exp_in_place and stoma_exponentials compute several values at a
+// time here: eight with AVX-512, four with AVX2 and multiply-add, within the
+// row code's vector level (step_rows.h), and only when, at the first call,
+// that way gave the C library's own results on a set of trial values
 // (otherwise they call the library, so results never depend on which path
 // runs).
 bool exp_vector_in_use();

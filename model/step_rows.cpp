@@ -154,63 +154,98 @@ void inner_pairs_sse2(const double* u, const double* m, const double* d, int c0,
   }
 }
 
-// x[c-1 .. c+2] from x[c-4 .. c-1] and x[c .. c+3].
-__attribute__((target("avx2"))) inline __m256d left4(__m256d prev, __m256d cur) {
-  return _mm256_shuffle_pd(_mm256_permute2f128_pd(prev, cur, 0x21), cur, 0x5);
+// Sum lanes and bound lanes of a finished row whose statistics ride along
+// with the next row's interior: sum[4k .. 4k + 4) takes the quads
+// c0 + 4k + 16t, so sum[4k + i] is partial (c0 + 4k + i) % 16. Kept in memory
+// between calls, so that no vector register is live in the scalar code
+// around them.
+struct QuadStats {
+  double sum[16];
+  double lo[4], hi[4];
+};
+
+// Four cells [c, c + 4) of an interior row, c even, c + 4 < cols, into out;
+// each lane does the scalar operations in the scalar order. Lanes 0 and 2
+// are even columns, 1 and 3 odd. With Stats, the finished row prev's quad at
+// c is added to acc and the bounds, and with Home stored there, after this
+// quad's last read of home (the row above) at those columns.
+template <bool Stats, bool Bounds, bool Home>
+__attribute__((target("avx2"), always_inline)) inline void quad_step(
+    const double* u, const double* m, const double* d, int c, const __m256d* k, double* out,
+    const double* prev, double* home, __m256d& acc, __m256d& lo, __m256d& hi) {
+  const __m256d uc = _mm256_loadu_pd(u + c), mc = _mm256_loadu_pd(m + c),
+                dc = _mm256_loadu_pd(d + c);
+  // Even lanes: [r][c-1], [r][c+1], [r+1][c-1], [r+1][c+1];
+  // odd lanes: [r-1][c-1], [r-1][c+1], [r][c-1], [r][c+1]. Each is the odd
+  // elements of one row and the even elements of another, two columns apart:
+  // one shuffle of two loads. (The loads at c + 2 read a cell past the row's
+  // end, the next row's first, which exists since the row is interior and
+  // which no lane uses.)
+  const __m256d n3 = _mm256_shuffle_pd(_mm256_loadu_pd(m + c - 2), uc, 0x5);
+  const __m256d n4 = _mm256_shuffle_pd(mc, _mm256_loadu_pd(u + c + 2), 0x5);
+  const __m256d n5 = _mm256_shuffle_pd(_mm256_loadu_pd(d + c - 2), mc, 0x5);
+  const __m256d n6 = _mm256_shuffle_pd(dc, _mm256_loadu_pd(m + c + 2), 0x5);
+  __m256d x = mul_pd(k[0], mc);
+  x = _mm256_sub_pd(x, uc);
+  x = _mm256_sub_pd(x, dc);
+  x = _mm256_sub_pd(x, n3);
+  x = _mm256_sub_pd(x, n4);
+  x = _mm256_sub_pd(x, n5);
+  x = _mm256_sub_pd(x, n6);
+  const __m256d dd = _mm256_sub_pd(mul_pd(_mm256_sub_pd(k[3], mc), k[2]), mul_pd(x, k[1]));
+  _mm256_storeu_pd(out + c, add_pd(dd, mc));
+  if constexpr (Stats) {
+    const __m256d v = _mm256_loadu_pd(prev + c);
+    if constexpr (Home) _mm256_storeu_pd(home + c, v);
+    acc = add_pd(acc, v);
+    if constexpr (Bounds) {
+      lo = _mm256_min_pd(lo, v);
+      hi = _mm256_max_pd(hi, v);
+    }
+  }
 }
-// x[c+1 .. c+4] from x[c .. c+3] and x[c+4 .. c+7].
-__attribute__((target("avx2"))) inline __m256d right4(__m256d cur, __m256d next) {
-  return _mm256_shuffle_pd(cur, _mm256_permute2f128_pd(cur, next, 0x21), 0x5);
+
+// Quads [c0, c1) of an interior row, c0 even, (c1 - c0) a multiple of 4,
+// c1 < cols; with Stats, those of prev gathered into qs on the way.
+template <bool Stats, bool Bounds, bool Home>
+__attribute__((target("avx2"), noinline)) void quads_avx2(const double* u, const double* m,
+                                                const double* d, int c0, int c1,
+                                                const Coefficients& q, double* out,
+                                                const double* prev, double* home,
+                                                QuadStats& qs) {
+  const __m256d k[4] = {_mm256_set1_pd(6.0), _mm256_set1_pd(q.kepi), _mm256_set1_pd(q.kin),
+                        _mm256_set1_pd(q.target)};
+  __m256d a0 = _mm256_loadu_pd(qs.sum), a1 = _mm256_loadu_pd(qs.sum + 4),
+          a2 = _mm256_loadu_pd(qs.sum + 8), a3 = _mm256_loadu_pd(qs.sum + 12);
+  __m256d lo = _mm256_loadu_pd(qs.lo), hi = _mm256_loadu_pd(qs.hi);
+  int c = c0;
+  for (; c + 16 <= c1; c += 16) {
+    quad_step<Stats, Bounds, Home>(u, m, d, c, k, out, prev, home, a0, lo, hi);
+    quad_step<Stats, Bounds, Home>(u, m, d, c + 4, k, out, prev, home, a1, lo, hi);
+    quad_step<Stats, Bounds, Home>(u, m, d, c + 8, k, out, prev, home, a2, lo, hi);
+    quad_step<Stats, Bounds, Home>(u, m, d, c + 12, k, out, prev, home, a3, lo, hi);
+  }
+  if (c < c1) quad_step<Stats, Bounds, Home>(u, m, d, c, k, out, prev, home, a0, lo, hi);
+  if (c + 4 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 4, k, out, prev, home, a1, lo, hi);
+  if (c + 8 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 8, k, out, prev, home, a2, lo, hi);
+  _mm256_storeu_pd(qs.sum, a0);
+  _mm256_storeu_pd(qs.sum + 4, a1);
+  _mm256_storeu_pd(qs.sum + 8, a2);
+  _mm256_storeu_pd(qs.sum + 12, a3);
+  _mm256_storeu_pd(qs.lo, lo);
+  _mm256_storeu_pd(qs.hi, hi);
+  // The callers' code is scalar and SSE, which runs slowly while the upper
+  // halves of the vector registers are dirty.
+  _mm256_zeroupper();
 }
 
 // As inner_pairs_sse2, four cells at a time; (c1 - c0) a multiple of 4,
-// c1 < cols. Each row is loaded once and the left and right neighbour vectors
-// are shifted out of the neighbouring loads.
+// c1 < cols.
 __attribute__((target("avx2"))) void inner_quads_avx2(const double* u, const double* m,
-                                                      const double* d, int c0, int c1, int cols,
+                                                      const double* d, int c0, int c1,
                                                       const Coefficients& q, double* out) {
-  if (c0 >= c1) return;  // the first loads below need a whole quad
-  const __m256d six = _mm256_set1_pd(6.0);
-  const __m256d kepi = _mm256_set1_pd(q.kepi);
-  const __m256d kin = _mm256_set1_pd(q.kin);
-  const __m256d target = _mm256_set1_pd(q.target);
-  __m256d up = _mm256_set_pd(u[c0 - 1], 0.0, 0.0, 0.0), uc = _mm256_loadu_pd(u + c0);
-  __m256d mp = _mm256_set_pd(m[c0 - 1], 0.0, 0.0, 0.0), mc = _mm256_loadu_pd(m + c0);
-  __m256d dp = _mm256_set_pd(d[c0 - 1], 0.0, 0.0, 0.0), dc = _mm256_loadu_pd(d + c0);
-  for (int c = c0; c < c1; c += 4) {
-    __m256d un, mn, dn;
-    if (c + 8 <= cols) {
-      un = _mm256_loadu_pd(u + c + 4);
-      mn = _mm256_loadu_pd(m + c + 4);
-      dn = _mm256_loadu_pd(d + c + 4);
-    } else {  // only x[c+4] is in the row
-      un = _mm256_set_pd(0.0, 0.0, 0.0, u[c + 4]);
-      mn = _mm256_set_pd(0.0, 0.0, 0.0, m[c + 4]);
-      dn = _mm256_set_pd(0.0, 0.0, 0.0, d[c + 4]);
-    }
-    const __m256d ml = left4(mp, mc), mr = right4(mc, mn);
-    // Lanes 0 and 2 are even columns, 1 and 3 odd (0xA picks the second
-    // operand in lanes 1 and 3).
-    const __m256d n3 = _mm256_blend_pd(ml, left4(up, uc), 0xA);
-    const __m256d n4 = _mm256_blend_pd(mr, right4(uc, un), 0xA);
-    const __m256d n5 = _mm256_blend_pd(left4(dp, dc), ml, 0xA);
-    const __m256d n6 = _mm256_blend_pd(right4(dc, dn), mr, 0xA);
-    __m256d x = mul_pd(six, mc);
-    x = _mm256_sub_pd(x, uc);
-    x = _mm256_sub_pd(x, dc);
-    x = _mm256_sub_pd(x, n3);
-    x = _mm256_sub_pd(x, n4);
-    x = _mm256_sub_pd(x, n5);
-    x = _mm256_sub_pd(x, n6);
-    const __m256d dd = _mm256_sub_pd(mul_pd(_mm256_sub_pd(target, mc), kin), mul_pd(x, kepi));
-    _mm256_storeu_pd(out + c, add_pd(dd, mc));
-    up = uc;
-    uc = un;
-    mp = mc;
-    mc = mn;
-    dp = dc;
-    dc = dn;
-  }
+  QuadStats unused{};
+  quads_avx2<false, false, false>(u, m, d, c0, c1, q, out, nullptr, nullptr, unused);
 }
 
 // x[c-1 .. c+6] from x[c-8 .. c-1] and x[c .. c+7]. (The full-mask forms
@@ -337,7 +372,7 @@ void inner_row_full(const double* u, const double* m, const double* d, int cols,
   int c = 2;
   if (level == SimdLevel::avx512 || level == SimdLevel::avx2) {
     const int quads_end = c + ((last - c) / 4) * 4;
-    inner_quads_avx2(u, m, d, c, quads_end, cols, q, out);
+    inner_quads_avx2(u, m, d, c, quads_end, q, out);
     c = quads_end;
   }
   const int pairs_end = c + ((last - c) / 2) * 2;
@@ -567,7 +602,7 @@ __attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const d
     aligned_octets_avx512<false, false, false>(u, m, d, c0, c1, cols, q, out, prev, home, sl);
   }
   const int quads_end = c1 + ((last - c1) / 4) * 4;
-  inner_quads_avx2(u, m, d, c1, quads_end, cols, q, out);
+  inner_quads_avx2(u, m, d, c1, quads_end, q, out);
   const int pairs_end = quads_end + ((last - quads_end) / 2) * 2;
   inner_pairs_sse2(u, m, d, quads_end, pairs_end, q, out);
   inner_cells<true, true>(u, m, d, pairs_end, last, q, out);
@@ -611,6 +646,78 @@ __attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const d
   return true;
 }
 
+// The first even column from 2 at which the row's quads start on a 32-byte
+// boundary, or 2 when there is none.
+int quad_start(const double* m) {
+  const auto a = reinterpret_cast<std::uintptr_t>(m);
+  return (a + 16) % 32 == 0 ? 2 : (a + 32) % 32 == 0 ? 4 : 2;
+}
+
+// inner_row_fused with quads, for processors without AVX-512.
+bool inner_row_fused_avx2(const double* u, const double* m,
+                                                          const double* d, int cols,
+                                                          const Coefficients& q, double* out,
+                                                          const double* prev, bool bounds,
+                                                          RowStats* prev_stats, double* home) {
+  const int last = cols - 1;  // first column not done here
+  const int c0 = quad_start(m);
+  if (last - c0 < 4) return false;
+  const int c1 = c0 + ((last - c0) / 4) * 4;
+  inner_cells<true, true>(u, m, d, 1, c0, q, out);
+  QuadStats qs{};
+  if (!prev) {
+    quads_avx2<false, false, false>(u, m, d, c0, c1, q, out, prev, home, qs);
+  } else {
+    // Partials 0 .. c0 - 1 start with the columns before c0 (0.0 + x as the
+    // scalar sum does it), the rest from 0.0.
+    double start[kSumLanes];
+    for (int j = 0; j < kSumLanes; ++j) start[j] = j < c0 ? add_sd(0.0, prev[j]) : 0.0;
+    for (int i = 0; i < kSumLanes; ++i) qs.sum[i] = start[(c0 + i) % kSumLanes];
+    for (int i = 0; i < 4; ++i) qs.lo[i] = qs.hi[i] = NAN;
+    if (bounds && home) {
+      quads_avx2<true, true, true>(u, m, d, c0, c1, q, out, prev, home, qs);
+    } else if (bounds) {
+      quads_avx2<true, true, false>(u, m, d, c0, c1, q, out, prev, home, qs);
+    } else if (home) {
+      quads_avx2<true, false, true>(u, m, d, c0, c1, q, out, prev, home, qs);
+    } else {
+      quads_avx2<true, false, false>(u, m, d, c0, c1, q, out, prev, home, qs);
+    }
+  }
+  const int pairs_end = c1 + ((last - c1) / 2) * 2;
+  inner_pairs_sse2(u, m, d, c1, pairs_end, q, out);
+  inner_cells<true, true>(u, m, d, pairs_end, last, q, out);
+  if (!prev) return true;
+  if (home) {
+    // The columns outside the quads, now that the row's own cells have read
+    // them.
+    for (int c = 0; c < c0; ++c) home[c] = prev[c];
+    for (int c = c1; c < cols; ++c) home[c] = prev[c];
+  }
+  const double* los = qs.lo;
+  const double* his = qs.hi;
+  double sum[kSumLanes];
+  for (int i = 0; i < kSumLanes; ++i) sum[(c0 + i) % kSumLanes] = qs.sum[i];
+  for (int c = c1; c < cols; ++c) sum[c % kSumLanes] = add_sd(sum[c % kSumLanes], prev[c]);
+  double lo = 0.0, hi = 0.0;
+  if (bounds) {
+    lo = los[0];
+    hi = his[0];
+    for (int j = 1; j < 4; ++j) {
+      if (los[j] < lo) lo = los[j];
+      if (his[j] > hi) hi = his[j];
+    }
+    const auto take = [&](double x) {
+      if (x < lo) lo = x;
+      if (x > hi) hi = x;
+    };
+    for (int c = 0; c < c0; ++c) take(prev[c]);
+    for (int c = c1; c < cols; ++c) take(prev[c]);
+  }
+  finish_stats(prev, cols, sum, lo, hi, bounds, false, *prev_stats);
+  return true;
+}
+
 __attribute__((target("avx512f"))) int flux_octets_avx512(double* v, int n,
                                                           const FluxTerms& t) {
   const __m512d numerator = _mm512_set1_pd(t.numerator), span = _mm512_set1_pd(t.span),
@@ -619,6 +726,18 @@ __attribute__((target("avx512f"))) int flux_octets_avx512(double* v, int n,
   for (; i + 8 <= n; i += 8) {
     const __m512d e = _mm512_loadu_pd(v + i);
     _mm512_storeu_pd(v + i, _mm512_div_pd(numerator, add_pd(mul_pd(e, span), jo)));
+  }
+  _mm256_zeroupper();
+  return i;
+}
+
+__attribute__((target("avx2"))) int flux_quads_avx2(double* v, int n, const FluxTerms& t) {
+  const __m256d numerator = _mm256_set1_pd(t.numerator), span = _mm256_set1_pd(t.span),
+                jo = _mm256_set1_pd(t.Jo);
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m256d e = _mm256_loadu_pd(v + i);
+    _mm256_storeu_pd(v + i, _mm256_div_pd(numerator, add_pd(mul_pd(e, span), jo)));
   }
   _mm256_zeroupper();
   return i;
@@ -685,12 +804,14 @@ void update_row_with_stats(const double* grid, int rows, int cols, int r,
                            const Coefficients& q, double* out, const double* prev, bool bounds,
                            RowStats* prev_stats, double* home) {
   const double* m = grid + static_cast<std::size_t>(r) * cols;
-  if (r > 0 && r + 1 < rows && simd_level() == SimdLevel::avx512) {
+  const SimdLevel level = simd_level();
+  if (r > 0 && r + 1 < rows && level != SimdLevel::sse2) {
     // The ends first: they read the row above, which `home` may be. Should
     // the row be too short for the fused pass, update_row does them again.
     row_ends<true, true>(m - cols, m, m + cols, cols, q, out);
-    if (inner_row_fused(m - cols, m, m + cols, cols, q, out, prev, bounds, prev_stats,
-                        prev ? home : nullptr)) {
+    const auto fused = level == SimdLevel::avx512 ? inner_row_fused : inner_row_fused_avx2;
+    if (fused(m - cols, m, m + cols, cols, q, out, prev, bounds, prev_stats,
+              prev ? home : nullptr)) {
       return;
     }
   }
@@ -701,7 +822,10 @@ void update_row_with_stats(const double* grid, int rows, int cols, int r,
 }
 
 void flux_from_exp(double* v, int n, const FluxTerms& t) {
-  int i = simd_level() == SimdLevel::avx512 ? flux_octets_avx512(v, n, t) : 0;
+  const SimdLevel level = simd_level();
+  int i = level == SimdLevel::avx512 ? flux_octets_avx512(v, n, t)
+          : level == SimdLevel::avx2 ? flux_quads_avx2(v, n, t)
+                                     : 0;
   const __m128d numerator = _mm_set1_pd(t.numerator), span = _mm_set1_pd(t.span),
                 jo = _mm_set1_pd(t.Jo);
   for (; i + 2 <= n; i += 2) {

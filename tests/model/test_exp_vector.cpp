@@ -1,6 +1,6 @@
 // The step's exponentials are the C library's, bit for bit, for every kind of
-// value; and on a processor with AVX-512 they are computed eight at a time
-// (a silent fall back to the library would cost the step its speed).
+// value and every vector path; and where the processor has a vector path it
+// is used (a silent fall back to the library would cost the step its speed).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/exp_vector.h"
+#include "model/step_rows.h"
 
 namespace {
 
@@ -22,9 +23,13 @@ std::uint64_t bits(double v) {
   return b;
 }
 
-// Every value of `values` through exp_in_place against std::exp, in pieces of
-// every length from 1 to 17 so that partial octets are covered.
-void expect_library_bits(const std::vector<double>& values) {
+using ombrisk::step_detail::SimdLevel;
+
+struct LevelReset {
+  ~LevelReset() { ombrisk::step_detail::set_simd_level(SimdLevel::automatic); }
+};
+
+void expect_library_bits_here(const std::vector<double>& values) {
   std::vector<double> got = values;
   std::size_t at = 0;
   for (int piece = 1; at < got.size(); piece = piece % 17 + 1) {
@@ -43,6 +48,18 @@ void expect_library_bits(const std::vector<double>& values) {
     }
   }
   EXPECT_EQ(wrong, 0);
+}
+
+// Every value of `values` through exp_in_place against std::exp, in pieces of
+// every length from 1 to 17 so that partial quads and octets are covered, at
+// every vector level.
+void expect_library_bits(const std::vector<double>& values) {
+  LevelReset reset;
+  for (SimdLevel level : {SimdLevel::sse2, SimdLevel::avx2, SimdLevel::avx512}) {
+    SCOPED_TRACE(static_cast<int>(level));
+    ombrisk::step_detail::set_simd_level(level);
+    expect_library_bits_here(values);
+  }
 }
 
 TEST(ExpVector, LibraryBitsAcrossTheRange) {
@@ -76,36 +93,51 @@ TEST(ExpVector, LibraryBitsAtTheEdges) {
   expect_library_bits(values);
 }
 
-// The vector path passes its start-up check only against the C library it
-// was made to match (the one this system ships); with another library it
-// falls back to calling exp, and this test would say so.
-TEST(ExpVector, EightAtATimeWhereTheProcessorCan) {
-  if (!__builtin_cpu_supports("avx512f")) GTEST_SKIP() << "no AVX-512 here";
-  EXPECT_TRUE(ombrisk::step_detail::exp_vector_in_use());
+// A vector path passes its start-up check only against the C library it was
+// made to match (the one this system ships); with another library it falls
+// back to calling exp, and this test would say so.
+TEST(ExpVector, VectorPathWhereTheProcessorHasOne) {
+  LevelReset reset;
+  if (__builtin_cpu_supports("avx512f")) {
+    ombrisk::step_detail::set_simd_level(SimdLevel::avx512);
+    EXPECT_TRUE(ombrisk::step_detail::exp_vector_in_use()) << "eight at a time";
+  }
+  if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma")) {
+    GTEST_SKIP() << "no AVX2 with multiply-add here";
+  }
+  ombrisk::step_detail::set_simd_level(SimdLevel::avx2);
+  EXPECT_TRUE(ombrisk::step_detail::exp_vector_in_use()) << "four at a time";
+  ombrisk::step_detail::set_simd_level(SimdLevel::sse2);
+  EXPECT_FALSE(ombrisk::step_detail::exp_vector_in_use());
 }
 
 // The stoma exponents gathered from a row: every count of stomata from 0 to
 // 40, columns repeated and at both ends of the row.
 TEST(ExpVector, StomaExponentialsAreTheLibrarys) {
-  std::mt19937_64 gen(11);
-  std::uniform_real_distribution<double> pick(-40.0, 40.0);
-  std::vector<double> row(50);
-  for (double& p : row) p = pick(gen);
-  row[7] = std::nan("");
-  row[9] = std::numeric_limits<double>::infinity();
-  row[11] = 1e300;
-  for (int n = 0; n <= 40; ++n) {
-    std::vector<int> cols(static_cast<std::size_t>(n));
-    for (int& c : cols) c = static_cast<int>(gen() % row.size());
-    if (n > 1) cols[0] = 0, cols[1] = static_cast<int>(row.size()) - 1;
-    std::vector<double> j(static_cast<std::size_t>(n) + 1, -1.0);
-    ombrisk::step_detail::stoma_exponentials(row.data(), cols.data(), n, -10.0, 0.7, j.data());
-    for (int k = 0; k < n; ++k) {
-      const double want = std::exp(-((row[static_cast<std::size_t>(cols[k])] + 10.0) * 0.7));
-      EXPECT_TRUE(bits(j[k]) == bits(want) || (std::isnan(j[k]) && std::isnan(want)))
-          << "n " << n << " k " << k;
+  LevelReset reset;
+  for (SimdLevel level : {SimdLevel::sse2, SimdLevel::avx2, SimdLevel::avx512}) {
+    SCOPED_TRACE(static_cast<int>(level));
+    ombrisk::step_detail::set_simd_level(level);
+    std::mt19937_64 gen(11);
+    std::uniform_real_distribution<double> pick(-40.0, 40.0);
+    std::vector<double> row(50);
+    for (double& p : row) p = pick(gen);
+    row[7] = std::nan("");
+    row[9] = std::numeric_limits<double>::infinity();
+    row[11] = 1e300;
+    for (int n = 0; n <= 40; ++n) {
+      std::vector<int> cols(static_cast<std::size_t>(n));
+      for (int& c : cols) c = static_cast<int>(gen() % row.size());
+      if (n > 1) cols[0] = 0, cols[1] = static_cast<int>(row.size()) - 1;
+      std::vector<double> j(static_cast<std::size_t>(n) + 1, -1.0);
+      ombrisk::step_detail::stoma_exponentials(row.data(), cols.data(), n, -10.0, 0.7, j.data());
+      for (int k = 0; k < n; ++k) {
+        const double want = std::exp(-((row[static_cast<std::size_t>(cols[k])] + 10.0) * 0.7));
+        EXPECT_TRUE(bits(j[k]) == bits(want) || (std::isnan(j[k]) && std::isnan(want)))
+            << "n " << n << " k " << k;
+      }
+      EXPECT_EQ(j[static_cast<std::size_t>(n)], -1.0) << "wrote past the end, n " << n;
     }
-    EXPECT_EQ(j[static_cast<std::size_t>(n)], -1.0) << "wrote past the end, n " << n;
   }
 }
 
