@@ -791,7 +791,7 @@ void row_stats(const double* v, int cols, bool bounds, RowStats& out) {
   }
   for (int c = end; c < cols; ++c) {
     const int j = c - end;
-    l.sum[j] = l.sum[j] + v[c];
+    l.sum[j] = add_sd(l.sum[j], v[c]);
     if (bounds) {
       if (v[c] < l.lo) l.lo = v[c];
       if (v[c] > l.hi) l.hi = v[c];
