@@ -303,14 +303,14 @@ __attribute__((target("avx2,fma"))) inline void store_exp_quad(__m256d x, int li
                                                                double* out) {
   __m256i ordinary;
   const __m256d e = exp_quad(x, ordinary);
-  alignas(32) double ev[4], xv[4];
-  _mm256_store_pd(ev, e);
-  _mm256_store_pd(xv, x);
   const int ok = _mm256_movemask_pd(_mm256_castsi256_pd(ordinary));
   if (live == 4 && ok == 0xF) {
     _mm256_storeu_pd(out, e);
     return;
   }
+  alignas(32) double ev[4], xv[4];
+  _mm256_store_pd(ev, e);
+  _mm256_store_pd(xv, x);
   for (int i = 0; i < live; ++i) out[i] = (ok >> i & 1) ? ev[i] : std::exp(xv[i]);
 }
 
@@ -324,22 +324,31 @@ __attribute__((target("avx2,fma"))) void exp_quads(double* v, int n) {
   _mm256_zeroupper();
 }
 
+// The first `live` of the four stomata on cells at[0 .. 4) of row.
+__attribute__((target("avx2,fma"))) inline void stoma_exponential_quad(const double* row,
+                                                                       const int* at, int live,
+                                                                       double pminj, double a,
+                                                                       double* j) {
+  const __m256d p = _mm256_insertf128_pd(
+      _mm256_castpd128_pd256(_mm_loadh_pd(_mm_load_sd(&row[at[0]]), &row[at[1]])),
+      _mm_loadh_pd(_mm_load_sd(&row[at[2]]), &row[at[3]]), 1);
+  const __m256d x = _mm256_xor_pd(
+      _mm256_mul_pd(_mm256_sub_pd(p, _mm256_set1_pd(pminj)), _mm256_set1_pd(a)),
+      _mm256_set1_pd(-0.0));
+  store_exp_quad(x, live, j);
+}
+
 __attribute__((target("avx2,fma"))) void stoma_exponential_quads(const double* row,
                                                                  const int* cols, int n,
                                                                  double pminj, double a,
                                                                  double* j) {
-  const __m256d sign = _mm256_set1_pd(-0.0);
-  for (int i = 0; i < n; i += 4) {
-    const int live = n - i < 4 ? n - i : 4;
+  int i = 0;
+  for (; i + 4 <= n; i += 4) stoma_exponential_quad(row, cols + i, 4, pminj, a, j + i);
+  if (i < n) {
     // As in the octets: lanes past n read the first lane's cell again.
-    const auto two = [&](int lane) {
-      return _mm_loadh_pd(_mm_load_sd(&row[cols[i + (lane < live ? lane : 0)]]),
-                          &row[cols[i + (lane + 1 < live ? lane + 1 : 0)]]);
-    };
-    const __m256d p = _mm256_insertf128_pd(_mm256_castpd128_pd256(two(0)), two(2), 1);
-    const __m256d x = _mm256_xor_pd(
-        _mm256_mul_pd(_mm256_sub_pd(p, _mm256_set1_pd(pminj)), _mm256_set1_pd(a)), sign);
-    store_exp_quad(x, live, j + i);
+    int at[4];
+    for (int lane = 0; lane < 4; ++lane) at[lane] = cols[i + (i + lane < n ? lane : 0)];
+    stoma_exponential_quad(row, at, n - i, pminj, a, j + i);
   }
   _mm256_zeroupper();
 }
