@@ -215,9 +215,15 @@ __attribute__((target("avx2"), noinline)) void quads_avx2(const double* u, const
                                                 QuadStats& qs) {
   const __m256d k[4] = {_mm256_set1_pd(6.0), _mm256_set1_pd(q.kepi), _mm256_set1_pd(q.kin),
                         _mm256_set1_pd(q.target)};
-  __m256d a0 = _mm256_loadu_pd(qs.sum), a1 = _mm256_loadu_pd(qs.sum + 4),
-          a2 = _mm256_loadu_pd(qs.sum + 8), a3 = _mm256_loadu_pd(qs.sum + 12);
-  __m256d lo = _mm256_loadu_pd(qs.lo), hi = _mm256_loadu_pd(qs.hi);
+  __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, lo = a0, hi = a0;
+  if constexpr (Stats) {
+    a0 = _mm256_loadu_pd(qs.sum);
+    a1 = _mm256_loadu_pd(qs.sum + 4);
+    a2 = _mm256_loadu_pd(qs.sum + 8);
+    a3 = _mm256_loadu_pd(qs.sum + 12);
+    lo = _mm256_loadu_pd(qs.lo);
+    hi = _mm256_loadu_pd(qs.hi);
+  }
   int c = c0;
   for (; c + 16 <= c1; c += 16) {
     quad_step<Stats, Bounds, Home>(u, m, d, c, k, out, prev, home, a0, lo, hi);
@@ -228,12 +234,14 @@ __attribute__((target("avx2"), noinline)) void quads_avx2(const double* u, const
   if (c < c1) quad_step<Stats, Bounds, Home>(u, m, d, c, k, out, prev, home, a0, lo, hi);
   if (c + 4 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 4, k, out, prev, home, a1, lo, hi);
   if (c + 8 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 8, k, out, prev, home, a2, lo, hi);
-  _mm256_storeu_pd(qs.sum, a0);
-  _mm256_storeu_pd(qs.sum + 4, a1);
-  _mm256_storeu_pd(qs.sum + 8, a2);
-  _mm256_storeu_pd(qs.sum + 12, a3);
-  _mm256_storeu_pd(qs.lo, lo);
-  _mm256_storeu_pd(qs.hi, hi);
+  if constexpr (Stats) {
+    _mm256_storeu_pd(qs.sum, a0);
+    _mm256_storeu_pd(qs.sum + 4, a1);
+    _mm256_storeu_pd(qs.sum + 8, a2);
+    _mm256_storeu_pd(qs.sum + 12, a3);
+    _mm256_storeu_pd(qs.lo, lo);
+    _mm256_storeu_pd(qs.hi, hi);
+  }
   // The callers' code is scalar and SSE, which runs slowly while the upper
   // halves of the vector registers are dirty.
   _mm256_zeroupper();
@@ -244,7 +252,7 @@ __attribute__((target("avx2"), noinline)) void quads_avx2(const double* u, const
 __attribute__((target("avx2"))) void inner_quads_avx2(const double* u, const double* m,
                                                       const double* d, int c0, int c1,
                                                       const Coefficients& q, double* out) {
-  QuadStats unused{};
+  QuadStats unused;  // not touched without Stats
   quads_avx2<false, false, false>(u, m, d, c0, c1, q, out, nullptr, nullptr, unused);
 }
 
@@ -664,15 +672,16 @@ bool inner_row_fused_avx2(const double* u, const double* m,
   if (last - c0 < 4) return false;
   const int c1 = c0 + ((last - c0) / 4) * 4;
   inner_cells<true, true>(u, m, d, 1, c0, q, out);
-  QuadStats qs{};
+  QuadStats qs;  // set below where the statistics are wanted
   if (!prev) {
     quads_avx2<false, false, false>(u, m, d, c0, c1, q, out, prev, home, qs);
   } else {
     // Partials 0 .. c0 - 1 start with the columns before c0 (0.0 + x as the
     // scalar sum does it), the rest from 0.0.
-    double start[kSumLanes];
-    for (int j = 0; j < kSumLanes; ++j) start[j] = j < c0 ? add_sd(0.0, prev[j]) : 0.0;
-    for (int i = 0; i < kSumLanes; ++i) qs.sum[i] = start[(c0 + i) % kSumLanes];
+    for (int i = 0; i < kSumLanes; ++i) {
+      const int j = (c0 + i) % kSumLanes;
+      qs.sum[i] = j < c0 ? add_sd(0.0, prev[j]) : 0.0;
+    }
     for (int i = 0; i < 4; ++i) qs.lo[i] = qs.hi[i] = NAN;
     if (bounds && home) {
       quads_avx2<true, true, true>(u, m, d, c0, c1, q, out, prev, home, qs);
