@@ -433,6 +433,16 @@ struct Lanes {
   double hi;
 };
 
+// The smallest and largest of n bound lanes (no NaN among them when used).
+void combine_lane_bounds(const double* los, const double* his, int n, double& lo, double& hi) {
+  lo = los[0];
+  hi = his[0];
+  for (int j = 1; j < n; ++j) {
+    if (los[j] < lo) lo = los[j];
+    if (his[j] > hi) hi = his[j];
+  }
+}
+
 void lanes_sse2(const double* v, int end, bool bounds, Lanes& l) {
   __m128d s[8];
   for (__m128d& a : s) a = _mm_setzero_pd();
@@ -455,12 +465,7 @@ void lanes_sse2(const double* v, int end, bool bounds, Lanes& l) {
     _mm_storeu_pd(los + 2 * k, lo[k]);
     _mm_storeu_pd(his + 2 * k, hi[k]);
   }
-  l.lo = los[0];
-  l.hi = his[0];
-  for (int j = 1; j < 8; ++j) {
-    if (los[j] < l.lo) l.lo = los[j];
-    if (his[j] > l.hi) l.hi = his[j];
-  }
+  combine_lane_bounds(los, his, 8, l.lo, l.hi);
 }
 
 __attribute__((target("avx2"))) void lanes_avx2(const double* v, int end, bool bounds,
@@ -483,12 +488,7 @@ __attribute__((target("avx2"))) void lanes_avx2(const double* v, int end, bool b
       _mm256_storeu_pd(los + 4 * k, lo[k]);
       _mm256_storeu_pd(his + 4 * k, hi[k]);
     }
-    l.lo = los[0];
-    l.hi = his[0];
-    for (int j = 1; j < 16; ++j) {
-      if (los[j] < l.lo) l.lo = los[j];
-      if (his[j] > l.hi) l.hi = his[j];
-    }
+    combine_lane_bounds(los, his, 16, l.lo, l.hi);
   } else {
     for (int c = 0; c < end; c += 16) {
       for (int k = 0; k < 4; ++k) s[k] = add_pd(s[k], _mm256_loadu_pd(v + c + 4 * k));
@@ -517,12 +517,7 @@ __attribute__((target("avx512f"))) void lanes_avx512(const double* v, int end, b
     _mm512_storeu_pd(los + 8, lo1);
     _mm512_storeu_pd(his, hi0);
     _mm512_storeu_pd(his + 8, hi1);
-    l.lo = los[0];
-    l.hi = his[0];
-    for (int j = 1; j < 16; ++j) {
-      if (los[j] < l.lo) l.lo = los[j];
-      if (his[j] > l.hi) l.hi = his[j];
-    }
+    combine_lane_bounds(los, his, 16, l.lo, l.hi);
   } else {
     for (int c = 0; c < end; c += 16) {
       s0 = add_pd(s0, _mm512_loadu_pd(v + c));
@@ -556,6 +551,28 @@ void finish_stats(const double* v, int cols, const double* sum, double lo, doubl
   out.hi = hi == 0.0 ? last_zero(v, cols) : hi;
   out.lo_resets = false;
   out.hi_resets = false;
+}
+
+// finish_stats for a row whose columns [c0, c1) went through the fused pass:
+// sum lane i holds partial (c0 + i) % 16 (the columns before c0 included),
+// and `bound_lanes` lanes of bounds cover the same columns.
+void finish_fused_stats(const double* prev, int cols, int c0, int c1, const double* lanes,
+                        const double* los, const double* his, int bound_lanes, bool bounds,
+                        RowStats& out) {
+  double sum[kSumLanes];
+  for (int i = 0; i < kSumLanes; ++i) sum[(c0 + i) % kSumLanes] = lanes[i];
+  for (int c = c1; c < cols; ++c) sum[c % kSumLanes] = add_sd(sum[c % kSumLanes], prev[c]);
+  double lo = 0.0, hi = 0.0;
+  if (bounds) {
+    combine_lane_bounds(los, his, bound_lanes, lo, hi);
+    const auto take = [&](double x) {
+      if (x < lo) lo = x;
+      if (x > hi) hi = x;
+    };
+    for (int c = 0; c < c0; ++c) take(prev[c]);
+    for (int c = c1; c < cols; ++c) take(prev[c]);
+  }
+  finish_stats(prev, cols, sum, lo, hi, bounds, false, out);
 }
 
 // The first even column from 2 at which the row's octets start on a 64-byte
@@ -640,25 +657,7 @@ __attribute__((target("avx512f"))) bool inner_row_fused(const double* u, const d
   // GCC leaves the upper register halves dirty here, and scalar SSE code
   // after that (the stomata's exp among it) runs at half speed.
   _mm256_zeroupper();
-  double sum[kSumLanes];
-  for (int i = 0; i < kSumLanes; ++i) sum[(c0 + i) % kSumLanes] = lanes[i];
-  for (int c = c1; c < cols; ++c) sum[c % kSumLanes] = add_sd(sum[c % kSumLanes], prev[c]);
-  double lo = 0.0, hi = 0.0;
-  if (bounds) {
-    lo = los[0];
-    hi = his[0];
-    for (int j = 1; j < 8; ++j) {
-      if (los[j] < lo) lo = los[j];
-      if (his[j] > hi) hi = his[j];
-    }
-    const auto take = [&](double x) {
-      if (x < lo) lo = x;
-      if (x > hi) hi = x;
-    };
-    for (int c = 0; c < c0; ++c) take(prev[c]);
-    for (int c = c1; c < cols; ++c) take(prev[c]);
-  }
-  finish_stats(prev, cols, sum, lo, hi, bounds, false, *prev_stats);
+  finish_fused_stats(prev, cols, c0, c1, lanes, los, his, 8, bounds, *prev_stats);
   return true;
 }
 
@@ -670,11 +669,9 @@ int quad_start(const double* m) {
 }
 
 // inner_row_fused with quads, for processors without AVX-512.
-bool inner_row_fused_avx2(const double* u, const double* m,
-                                                          const double* d, int cols,
-                                                          const Coefficients& q, double* out,
-                                                          const double* prev, bool bounds,
-                                                          RowStats* prev_stats, double* home) {
+bool inner_row_fused_avx2(const double* u, const double* m, const double* d, int cols,
+                          const Coefficients& q, double* out, const double* prev, bool bounds,
+                          RowStats* prev_stats, double* home) {
   const int last = cols - 1;  // first column not done here
   const int c0 = quad_start(m);
   if (last - c0 < 4) return false;
@@ -711,27 +708,7 @@ bool inner_row_fused_avx2(const double* u, const double* m,
     for (int c = 0; c < c0; ++c) home[c] = prev[c];
     for (int c = c1; c < cols; ++c) home[c] = prev[c];
   }
-  const double* los = qs.lo;
-  const double* his = qs.hi;
-  double sum[kSumLanes];
-  for (int i = 0; i < kSumLanes; ++i) sum[(c0 + i) % kSumLanes] = qs.sum[i];
-  for (int c = c1; c < cols; ++c) sum[c % kSumLanes] = add_sd(sum[c % kSumLanes], prev[c]);
-  double lo = 0.0, hi = 0.0;
-  if (bounds) {
-    lo = los[0];
-    hi = his[0];
-    for (int j = 1; j < 4; ++j) {
-      if (los[j] < lo) lo = los[j];
-      if (his[j] > hi) hi = his[j];
-    }
-    const auto take = [&](double x) {
-      if (x < lo) lo = x;
-      if (x > hi) hi = x;
-    };
-    for (int c = 0; c < c0; ++c) take(prev[c]);
-    for (int c = c1; c < cols; ++c) take(prev[c]);
-  }
-  finish_stats(prev, cols, sum, lo, hi, bounds, false, *prev_stats);
+  finish_fused_stats(prev, cols, c0, c1, qs.sum, qs.lo, qs.hi, 4, bounds, *prev_stats);
   return true;
 }
 
