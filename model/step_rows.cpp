@@ -172,19 +172,22 @@ struct QuadStats {
 template <bool Stats, bool Bounds, bool Home>
 __attribute__((target("avx2"), always_inline)) inline void quad_step(
     const double* u, const double* m, const double* d, int c, const __m256d* k, double* out,
-    const double* prev, double* home, __m256d& acc, __m256d& lo, __m256d& hi) {
+    const double* prev, double* home, __m256d& m_left, __m256d& acc, __m256d& lo,
+    __m256d& hi) {
   const __m256d uc = _mm256_loadu_pd(u + c), mc = _mm256_loadu_pd(m + c),
-                dc = _mm256_loadu_pd(d + c);
+                dc = _mm256_loadu_pd(d + c), m_right = _mm256_loadu_pd(m + c + 2);
   // Even lanes: [r][c-1], [r][c+1], [r+1][c-1], [r+1][c+1];
   // odd lanes: [r-1][c-1], [r-1][c+1], [r][c-1], [r][c+1]. Each is the odd
   // elements of one row and the even elements of another, two columns apart:
   // one shuffle of two loads. (The loads at c + 2 read a cell past the row's
   // end, the next row's first, which exists since the row is interior and
   // which no lane uses.)
-  const __m256d n3 = _mm256_shuffle_pd(_mm256_loadu_pd(m + c - 2), uc, 0x5);
+  // m + c - 2 is the last quad's m + c + 2, carried in m_left.
+  const __m256d n3 = _mm256_shuffle_pd(m_left, uc, 0x5);
   const __m256d n4 = _mm256_shuffle_pd(mc, _mm256_loadu_pd(u + c + 2), 0x5);
   const __m256d n5 = _mm256_shuffle_pd(_mm256_loadu_pd(d + c - 2), mc, 0x5);
-  const __m256d n6 = _mm256_shuffle_pd(dc, _mm256_loadu_pd(m + c + 2), 0x5);
+  const __m256d n6 = _mm256_shuffle_pd(dc, m_right, 0x5);
+  m_left = m_right;
   __m256d x = mul_pd(k[0], mc);
   x = _mm256_sub_pd(x, uc);
   x = _mm256_sub_pd(x, dc);
@@ -224,6 +227,7 @@ __attribute__((target("avx2"), noinline)) void quads_avx2(const double* u, const
     lo = _mm256_loadu_pd(qs.lo);
     hi = _mm256_loadu_pd(qs.hi);
   }
+  __m256d m_left = _mm256_loadu_pd(m + c0 - 2);
   int c = c0;
   // The row after d, read as d by the next row but one: asked for now, it is
   // at hand then (the processor's own prefetcher follows it less far ahead).
@@ -234,14 +238,14 @@ __attribute__((target("avx2"), noinline)) void quads_avx2(const double* u, const
       _mm_prefetch(reinterpret_cast<const char*>(ahead + 8 * c), _MM_HINT_T0);
       _mm_prefetch(reinterpret_cast<const char*>(ahead + 8 * c + 64), _MM_HINT_T0);
     }
-    quad_step<Stats, Bounds, Home>(u, m, d, c, k, out, prev, home, a0, lo, hi);
-    quad_step<Stats, Bounds, Home>(u, m, d, c + 4, k, out, prev, home, a1, lo, hi);
-    quad_step<Stats, Bounds, Home>(u, m, d, c + 8, k, out, prev, home, a2, lo, hi);
-    quad_step<Stats, Bounds, Home>(u, m, d, c + 12, k, out, prev, home, a3, lo, hi);
+    quad_step<Stats, Bounds, Home>(u, m, d, c, k, out, prev, home, m_left, a0, lo, hi);
+    quad_step<Stats, Bounds, Home>(u, m, d, c + 4, k, out, prev, home, m_left, a1, lo, hi);
+    quad_step<Stats, Bounds, Home>(u, m, d, c + 8, k, out, prev, home, m_left, a2, lo, hi);
+    quad_step<Stats, Bounds, Home>(u, m, d, c + 12, k, out, prev, home, m_left, a3, lo, hi);
   }
-  if (c < c1) quad_step<Stats, Bounds, Home>(u, m, d, c, k, out, prev, home, a0, lo, hi);
-  if (c + 4 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 4, k, out, prev, home, a1, lo, hi);
-  if (c + 8 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 8, k, out, prev, home, a2, lo, hi);
+  if (c < c1) quad_step<Stats, Bounds, Home>(u, m, d, c, k, out, prev, home, m_left, a0, lo, hi);
+  if (c + 4 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 4, k, out, prev, home, m_left, a1, lo, hi);
+  if (c + 8 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 8, k, out, prev, home, m_left, a2, lo, hi);
   if constexpr (Stats) {
     _mm256_storeu_pd(qs.sum, a0);
     _mm256_storeu_pd(qs.sum + 4, a1);
