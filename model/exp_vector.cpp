@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <immintrin.h>
 
+#include "model/pinned_ops.h"
 #include "model/step_rows.h"
 
 namespace ombrisk::step_detail {
@@ -255,8 +256,7 @@ __attribute__((target("avx512f"))) void stoma_exponential_octets(const double* r
     // -((p - pminj) * a), the negation a flip of the sign bit as in the
     // one-at-a-time form.
     const __m512d x = _mm512_castsi512_pd(_mm512_xor_si512(
-        _mm512_castpd_si512(_mm512_mul_pd(_mm512_sub_pd(p, _mm512_set1_pd(pminj)),
-                                          _mm512_set1_pd(a))),
+        _mm512_castpd_si512(mul_pd(_mm512_sub_pd(p, _mm512_set1_pd(pminj)), _mm512_set1_pd(a))),
         _mm512_castpd_si512(sign)));
     store_exp(x, live, j + i);
   }
@@ -333,7 +333,7 @@ __attribute__((target("avx2,fma"))) inline void stoma_exponential_quad(const dou
       _mm256_castpd128_pd256(_mm_loadh_pd(_mm_load_sd(&row[at[0]]), &row[at[1]])),
       _mm_loadh_pd(_mm_load_sd(&row[at[2]]), &row[at[3]]), 1);
   const __m256d x = _mm256_xor_pd(
-      _mm256_mul_pd(_mm256_sub_pd(p, _mm256_set1_pd(pminj)), _mm256_set1_pd(a)),
+      mul_pd(_mm256_sub_pd(p, _mm256_set1_pd(pminj)), _mm256_set1_pd(a)),
       _mm256_set1_pd(-0.0));
   store_exp_quad(x, live, j);
 }
@@ -403,7 +403,7 @@ void stoma_exponentials(const double* p, const int* at, int n, double pminj, dou
     case ExpPath::quads: stoma_exponential_quads(p, at, n, pminj, a, j); return;
     case ExpPath::library: break;
   }
-  for (int k = 0; k < n; ++k) j[k] = std::exp(-((p[at[k]] - pminj) * a));
+  for (int k = 0; k < n; ++k) j[k] = std::exp(-mul_sd(p[at[k]] - pminj, a));
 }
 
 void exp_in_place(double* v, int n) {

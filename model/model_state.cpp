@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "model/pinned_ops.h"
+
 namespace ombrisk {
 
 int dimension_side(int dimension_choice) {
@@ -28,7 +30,8 @@ int dimension_choice_for_side(int side) {
 
 double stoma_flux(const ModelParameters& params, double p) {
   return params.Jmax * params.Jo /
-         (std::exp(-((p - params.pminj) * params.a)) * (params.Jmax - params.Jo) + params.Jo);
+         (std::exp(-step_detail::mul_sd(p - params.pminj, params.a)) * (params.Jmax - params.Jo) +
+          params.Jo);
 }
 
 static void build_grid(PGrid& grid, int rows, int cols) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <immintrin.h>
 
+#include "model/pinned_ops.h"
+
 namespace ombrisk::step_detail {
 
 namespace {
@@ -18,49 +20,6 @@ SimdLevel best_level() {
                                 : __builtin_cpu_supports("avx2") ? SimdLevel::avx2
                                                                  : SimdLevel::sse2;
   return best;
-}
-
-// a + b and a * b exactly as written. When both operands are NaN the result
-// is the first one's NaN, and the compiler may swap the operands of a vector
-// add or multiply; pinning the order keeps every path (and the scalar cells,
-// below) giving the same NaN bits.
-inline __m128d add_pd(__m128d a, __m128d b) {
-  asm("addpd %1, %0" : "+x"(a) : "x"(b));
-  return a;
-}
-inline __m128d mul_pd(__m128d a, __m128d b) {
-  asm("mulpd %1, %0" : "+x"(a) : "x"(b));
-  return a;
-}
-__attribute__((target("avx2"))) inline __m256d add_pd(__m256d a, __m256d b) {
-  __m256d r;
-  asm("vaddpd %2, %1, %0" : "=x"(r) : "x"(a), "x"(b));
-  return r;
-}
-__attribute__((target("avx2"))) inline __m256d mul_pd(__m256d a, __m256d b) {
-  __m256d r;
-  asm("vmulpd %2, %1, %0" : "=x"(r) : "x"(a), "x"(b));
-  return r;
-}
-
-__attribute__((target("avx512f"))) inline __m512d add_pd(__m512d a, __m512d b) {
-  __m512d r;
-  asm("vaddpd %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));
-  return r;
-}
-__attribute__((target("avx512f"))) inline __m512d mul_pd(__m512d a, __m512d b) {
-  __m512d r;
-  asm("vmulpd %2, %1, %0" : "=v"(r) : "v"(a), "v"(b));
-  return r;
-}
-
-inline double add_sd(double a, double b) {
-  asm("addsd %1, %0" : "+x"(a) : "x"(b));
-  return a;
-}
-inline double mul_sd(double a, double b) {
-  asm("mulsd %1, %0" : "+x"(a) : "x"(b));
-  return a;
 }
 
 // Cell c of a row with or without a row above (Up), a row below (Down), a

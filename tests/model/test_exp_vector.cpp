@@ -141,4 +141,38 @@ TEST(ExpVector, StomaExponentialsAreTheLibrarys) {
   }
 }
 
+// A NaN parameter gives a NaN exponent; its sign and payload must not depend
+// on the path either (the compiler may reorder -(x * a) where it is left to it).
+TEST(ExpVector, StomaExponentialsOfNaNParametersHaveTheSameBitsOnEveryPath) {
+  LevelReset reset;
+  double payload_a, payload_p;
+  const std::uint64_t a_bits = 0x7ff8000000000abcull, p_bits = 0xfff8000000000123ull;
+  std::memcpy(&payload_a, &a_bits, sizeof payload_a);
+  std::memcpy(&payload_p, &p_bits, sizeof payload_p);
+  std::vector<double> row = {1.0, -3.5, payload_p, 0.0, 7.25, -0.0, 2.0, payload_p, 4.0};
+  std::vector<int> cols(row.size());
+  for (std::size_t k = 0; k < cols.size(); ++k) cols[k] = static_cast<int>(k);
+  const int n = static_cast<int>(cols.size());
+  struct Parameters {
+    double pminj, a;
+  };
+  for (const Parameters& prm : {Parameters{-10.0, payload_a}, Parameters{payload_a, 1.0},
+                                Parameters{payload_a, payload_a}}) {
+    std::vector<std::vector<double>> by_level;
+    for (SimdLevel level : {SimdLevel::sse2, SimdLevel::avx2, SimdLevel::avx512}) {
+      ombrisk::step_detail::set_simd_level(level);
+      by_level.emplace_back(row.size());
+      ombrisk::step_detail::stoma_exponentials(row.data(), cols.data(), n, prm.pminj, prm.a,
+                                               by_level.back().data());
+    }
+    for (std::size_t level = 1; level < by_level.size(); ++level) {
+      for (int k = 0; k < n; ++k) {
+        EXPECT_EQ(bits(by_level[level][k]), bits(by_level[0][k]))
+            << std::hex << "level " << level << " cell " << k << " pminj bits " << bits(prm.pminj)
+            << " a bits " << bits(prm.a);
+      }
+    }
+  }
+}
+
 }  // namespace
