@@ -343,6 +343,38 @@ TEST(TimeStep, SingleStomaOnInteriorCell) {
   EXPECT_EQ(m.p_current[19][29], 0.0);  // not a neighbour of an even column
 }
 
+// Positions are checked where they are written, but the step does not rely on
+// it: a stoma off the lattice takes no part and keeps its J, and a grid whose
+// size does not match the lattice is not touched at all.
+TEST(TimeStep, StomaOffTheLatticeAndMismatchedGridAreLeftAlone) {
+  StepSettings keep;
+  set_step_threads(2);
+  ModelState with_stray = make_lattice(220, 100, 3);
+  ModelState without = make_lattice(220, 100, 2);
+  const int rows[] = {0, 219, 220}, cols[] = {0, 99, -1};
+  for (int i = 0; i < 3; ++i) {
+    with_stray.stomata.stoma_row[i] = rows[i];
+    with_stray.stomata.stoma_col[i] = cols[i];
+    if (i < 2) without.stomata.stoma_row[i] = rows[i], without.stomata.stoma_col[i] = cols[i];
+  }
+  with_stray.stomata.stoma_j[2] = 123.0;
+  for (int step = 0; step < 3; ++step) {
+    advance_step(with_stray);
+    advance_step(without);
+  }
+  EXPECT_EQ(with_stray.p_current.values, without.p_current.values);
+  EXPECT_EQ(with_stray.stomata.stoma_j[2], 123.0);
+  EXPECT_EQ(with_stray.stomata.stoma_j[0], without.stomata.stoma_j[0]);
+
+  ModelState mismatched = make_lattice(60, 100, 5);
+  mismatched.p_current.values.resize(59 * 100, 0.5);
+  const ModelState before = mismatched;
+  advance_step(mismatched);
+  EXPECT_EQ(mismatched.p_current.values, before.p_current.values);
+  EXPECT_EQ(mismatched.mean_p, before.mean_p);
+  EXPECT_EQ(mismatched.stomata.stoma_j, before.stomata.stoma_j);
+}
+
 // One cell at 1, everything else 0: after a step the cell holds 1 - k * kepi
 // and exactly its neighbours have moved.
 TEST(TimeStep, NeighbourSetsOfEdgesAndCorners) {
