@@ -49,4 +49,4 @@ inline double mul_sd(double a, double b) {
   return a;
 }
 
-} // namespace ombrisk::step_detail
+}  // namespace ombrisk::step_detail

@@ -203,8 +203,12 @@ __attribute__((target("avx2"), noinline)) void quads_avx2(const double* u, const
     quad_step<Stats, Bounds, Home>(u, m, d, c + 12, k, out, prev, home, m_left, a3, lo, hi);
   }
   if (c < c1) quad_step<Stats, Bounds, Home>(u, m, d, c, k, out, prev, home, m_left, a0, lo, hi);
-  if (c + 4 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 4, k, out, prev, home, m_left, a1, lo, hi);
-  if (c + 8 < c1) quad_step<Stats, Bounds, Home>(u, m, d, c + 8, k, out, prev, home, m_left, a2, lo, hi);
+  if (c + 4 < c1) {
+    quad_step<Stats, Bounds, Home>(u, m, d, c + 4, k, out, prev, home, m_left, a1, lo, hi);
+  }
+  if (c + 8 < c1) {
+    quad_step<Stats, Bounds, Home>(u, m, d, c + 8, k, out, prev, home, m_left, a2, lo, hi);
+  }
   if constexpr (Stats) {
     _mm256_storeu_pd(qs.sum, a0);
     _mm256_storeu_pd(qs.sum + 4, a1);
