@@ -134,6 +134,57 @@ void BM_StepOverMemcpy800(benchmark::State& state) {
 }
 BENCHMARK(BM_StepOverMemcpy800)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// The same comparison out of the caches: each side works in turn on one of
+// kSets lattices (or pairs of grids), together far larger than a last-level
+// cache, so both read and write main memory. (All the lattices have the same
+// stomata, so the step's grouping of them stays valid.) Argument: the step's
+// thread count (0 automatic).
+void BM_StepOverMemcpy800Uncached(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  constexpr int kSets = 16;  // 80 MB of lattices, 160 MB of grids to copy
+  const int saved = step_threads();
+  set_step_threads(static_cast<int>(state.range(0)));
+  std::vector<ModelState> models;
+  for (int k = 0; k < kSets; ++k) {
+    models.push_back(busy_lattice());
+    for (int i = 0; i < 50; ++i) advance_step(models.back());
+  }
+  std::vector<std::vector<double>> from, to;
+  for (int k = 0; k < kSets; ++k) {
+    from.emplace_back(static_cast<std::size_t>(kSide) * kSide, 1.0);
+    to.emplace_back(from.back().size(), 2.0);
+  }
+  double copy_s = 0, step_s = 0;
+  std::int64_t rounds = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int k = 0; k < kSets; ++k) {
+      std::memcpy(to[k].data(), from[k].data(), from[k].size() * sizeof(double));
+      benchmark::DoNotOptimize(to[k].data());
+      benchmark::ClobberMemory();
+    }
+    const auto t1 = Clock::now();
+    for (ModelState& m : models) {
+      advance_step(m);
+      benchmark::DoNotOptimize(m.mean_p);
+    }
+    const auto t2 = Clock::now();
+    copy_s += std::chrono::duration<double>(t1 - t0).count();
+    step_s += std::chrono::duration<double>(t2 - t1).count();
+    rounds += kSets;
+  }
+  state.counters["memcpy_us"] = 1e6 * copy_s / static_cast<double>(rounds);
+  state.counters["step_us"] = 1e6 * step_s / static_cast<double>(rounds);
+  state.counters["step_over_memcpy"] = step_s / copy_s;
+  set_step_threads(saved);
+}
+BENCHMARK(BM_StepOverMemcpy800Uncached)
+    ->ArgName("threads")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
 void BM_ReferenceStep800(benchmark::State& state) {
   ModelState m = busy_lattice();
   for (auto _ : state) {
