@@ -91,6 +91,14 @@ BENCHMARK(BM_StepSide)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 
+// The step's and the copy's mean times and their ratio, as counters.
+void report_step_over_copy(benchmark::State& state, double copy_s, double step_s,
+                           std::int64_t rounds) {
+  state.counters["memcpy_us"] = 1e6 * copy_s / static_cast<double>(rounds);
+  state.counters["step_us"] = 1e6 * step_s / static_cast<double>(rounds);
+  state.counters["step_over_memcpy"] = step_s / copy_s;
+}
+
 // The target in one figure: the step (automatic thread count) over the copy,
 // the two timed in alternation, ten of each per iteration, so that the
 // machine's drift in speed (shared virtual cores) falls on both alike. Each
@@ -127,9 +135,7 @@ void BM_StepOverMemcpy800(benchmark::State& state) {
     step_s += std::chrono::duration<double>(t3 - t2).count();
     rounds += 10;
   }
-  state.counters["memcpy_us"] = 1e6 * copy_s / static_cast<double>(rounds);
-  state.counters["step_us"] = 1e6 * step_s / static_cast<double>(rounds);
-  state.counters["step_over_memcpy"] = step_s / copy_s;
+  report_step_over_copy(state, copy_s, step_s, rounds);
   set_step_threads(saved);
 }
 BENCHMARK(BM_StepOverMemcpy800)->Unit(benchmark::kMicrosecond)->UseRealTime();
@@ -173,9 +179,7 @@ void BM_StepOverMemcpy800Uncached(benchmark::State& state) {
     step_s += std::chrono::duration<double>(t2 - t1).count();
     rounds += kSets;
   }
-  state.counters["memcpy_us"] = 1e6 * copy_s / static_cast<double>(rounds);
-  state.counters["step_us"] = 1e6 * step_s / static_cast<double>(rounds);
-  state.counters["step_over_memcpy"] = step_s / copy_s;
+  report_step_over_copy(state, copy_s, step_s, rounds);
   set_step_threads(saved);
 }
 BENCHMARK(BM_StepOverMemcpy800Uncached)
