@@ -9,8 +9,8 @@
 #include <cstdio>
 
 #include "batch/picture_output.h"
-#include "ui/lattice_picture.h"
-#include "ui/picture_file.h"
+#include "picture/lattice_picture.h"
+#include "picture/picture_file.h"
 
 namespace ombrisk::batch {
 
