@@ -18,12 +18,6 @@
 
 namespace ombrisk::batch {
 
-void start_model(ModelState& m, Random& random, std::uint32_t seed) {
-  start_up_model(m);
-  seed_random(random, seed);
-  next_random(random);
-}
-
 namespace {
 
 class Runner {

@@ -9,6 +9,7 @@
 #include "batch/batch_run.h"
 #include "batch/command_line.h"
 #include "batch/picture_output.h"
+#include "model/commands.h"
 #include "model/time_step.h"
 
 int main(int argc, char** argv) {
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
 
   ModelState model;
   Random random;
-  batch::start_model(model, random, seed);
+  start_model(model, random, seed);
   const bool progress = isatty(STDERR_FILENO) == 1;
   const int status =
       batch::run_actions(model, random, line.actions, {std::cout, std::cerr, progress});

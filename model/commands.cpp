@@ -2,6 +2,12 @@
 
 namespace ombrisk {
 
+void start_model(ModelState& m, Random& random, std::uint32_t seed) {
+  start_up_model(m);
+  seed_random(random, seed);
+  next_random(random);
+}
+
 int stoma_count_limit(const ModelState& m) {
   const int side = dimension_side(m.dimension_choice);
   const long long cells = side > 0 ? static_cast<long long>(side) * side

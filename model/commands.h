@@ -9,6 +9,10 @@
 
 namespace ombrisk {
 
+// The model as the window starts it, then the generator seeded with `seed`
+// and one number drawn and thrown away, as the window's start-up does.
+void start_model(ModelState& m, Random& random, std::uint32_t seed);
+
 // The most stomata a new set may have: the table's maximum, and no more than
 // the chosen lattice size has cells. A lattice whose size is not one of the
 // five choices (a loaded file's) is limited by its own cells.

@@ -48,7 +48,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   model_.data_file_name = "output.dat";
   apply_title_rule();
 
-  start_up_model(model_);
+  // Seeded once, with the time in seconds.
+  start_model(model_, random_,
+              static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr))));
 
   view_ = new LatticeView(model_, model_mutex_, this);
   view_->installEventFilter(this);
@@ -62,9 +64,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   worker_poll_->setInterval(10);
   connect(worker_poll_, &QTimer::timeout, this, &MainWindow::poll_worker);
   set_step_timer_interval(model_.display.timer_interval_ms);
-
-  seed_random(random_, static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr))));
-  next_random(random_);
 
   file_chooser_ = [](QWidget* owner) { return choose_data_file(owner); };
 }
