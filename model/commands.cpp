@@ -61,6 +61,35 @@ StomataRefusal check_stoma_count(const ModelState& m) {
                                                       : StomataRefusal::none;
 }
 
+std::string set_stoma_positions(ModelState& m, std::span<const int> cols,
+                                std::span<const int> rows) {
+  if (cols.size() != rows.size()) {
+    return "the columns and rows differ in length (" + std::to_string(cols.size()) + " and " +
+           std::to_string(rows.size()) + ")";
+  }
+  const int limit = stoma_count_limit(m);
+  if (cols.size() > static_cast<std::size_t>(limit)) {
+    return std::string(refusal_text(StomataRefusal::too_many)) + " (" +
+           std::to_string(cols.size()) + " given, at most " + std::to_string(limit) +
+           " on this lattice)";
+  }
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    if (cols[i] < 0 || cols[i] >= m.cols || rows[i] < 0 || rows[i] >= m.rows) {
+      return "Illegal location for stomata!! (stoma " + std::to_string(i) + " at column " +
+             std::to_string(cols[i]) + ", row " + std::to_string(rows[i]) + " is off the " +
+             std::to_string(m.rows) + " x " + std::to_string(m.cols) + " lattice)";
+    }
+  }
+  StomaTable& t = m.stomata;
+  t.stoma_count = static_cast<int>(cols.size());
+  allocate_stoma_table(m);
+  t.stoma_col.assign(cols.begin(), cols.end());
+  t.stoma_row.assign(rows.begin(), rows.end());
+  t.backup_col = t.stoma_col;
+  t.backup_row = t.stoma_row;
+  return {};
+}
+
 const char* refusal_text(StomataRefusal refusal) {
   switch (refusal) {
     case StomataRefusal::none: return nullptr;

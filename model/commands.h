@@ -3,6 +3,9 @@
 // They show nothing: each returns what happened, and the caller shows it.
 #pragma once
 
+#include <span>
+#include <string>
+
 #include "model/model_state.h"
 #include "model/placement.h"
 #include "model/random.h"
@@ -55,6 +58,14 @@ StomataRefusal check_new_count(const ModelState& m, int count);
 // Whether the present table may go on a rebuilt lattice: a file may have
 // brought more stomata than the chosen size allows.
 StomataRefusal check_stoma_count(const ModelState& m);
+
+// Puts stoma i on column cols[i], row rows[i], as a typed list of positions
+// does, and makes them the backup. Refused as a whole, with the reason and
+// nothing changed, when the lists differ in length, hold more stomata than
+// stoma_count_limit allows, or name a cell off the lattice. J and the grid
+// are left to the restart that takes the new table.
+std::string set_stoma_positions(ModelState& m, std::span<const int> cols,
+                                std::span<const int> rows);
 
 // The system's own texts for what went wrong; nullptr when nothing did.
 const char* refusal_text(StomataRefusal refusal);

@@ -162,3 +162,45 @@ TEST(ModelFields, RefusedValuesLeaveTheModelAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace ombrisk;
+
+TEST(ModelCommands, StomaPositionsAreTakenWholeOrNotAtAll) {
+  ModelState m;
+  start_up_model(m);
+  m.dimension_choice = kDimension100;
+  const StomaTable before = m.stomata;
+  auto unchanged = [&] {
+    EXPECT_EQ(m.stomata.stoma_count, before.stoma_count);
+    EXPECT_EQ(m.stomata.stoma_col, before.stoma_col);
+    EXPECT_EQ(m.stomata.stoma_row, before.stoma_row);
+  };
+  const std::vector<int> three{1, 2, 3};
+  const std::vector<int> two{1, 2};
+  EXPECT_NE(set_stoma_positions(m, three, two).find("differ in length"), std::string::npos);
+  unchanged();
+  const std::vector<int> off{5, 100, 7};  // column 100 is one past the last
+  const std::string error = set_stoma_positions(m, off, three);
+  EXPECT_EQ(error.rfind("Illegal location for stomata!!", 0), 0u) << error;
+  EXPECT_NE(error.find("stoma 1"), std::string::npos) << error;
+  unchanged();
+  const std::vector<int> negative_row{1, 2, -1};
+  EXPECT_FALSE(set_stoma_positions(m, three, negative_row).empty());
+  unchanged();
+  const std::vector<int> many(20001, 0);
+  EXPECT_EQ(set_stoma_positions(m, many, many).rfind("Too many stomata!!", 0), 0u);
+  unchanged();
+
+  const std::vector<int> cols{0, 99, 42};
+  const std::vector<int> rows{99, 0, 42};
+  EXPECT_EQ(set_stoma_positions(m, cols, rows), "");
+  EXPECT_EQ(m.stomata.stoma_count, 3);
+  EXPECT_EQ(m.stomata.stoma_col, cols);
+  EXPECT_EQ(m.stomata.backup_row, rows);
+  EXPECT_EQ(m.stomata.stoma_j.size(), 3u);
+  EXPECT_TRUE(stomata_inside_lattice(m));
+}
+
+}  // namespace
