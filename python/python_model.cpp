@@ -7,6 +7,8 @@
 #include <pybind11/stl/filesystem.h>
 
 #include <climits>
+#include <cmath>
+#include <limits>
 #include <filesystem>
 #include <ctime>
 #include <optional>
@@ -288,6 +290,37 @@ time in seconds when None).)");
         }
       },
       py::arg("path"), "The whole model as a data file, byte for byte as \"Save\" writes it.");
+
+  cls.def_property(
+      "open_threshold",
+      [](const PythonModel& pm) { return open_threshold(pm.m, pm.observing); },
+      [](PythonModel& pm, std::optional<double> threshold) {
+        if (threshold && !std::isfinite(*threshold)) {
+          throw py::value_error("open_threshold: not a number");
+        }
+        pm.observing.open_threshold =
+            threshold.value_or(std::numeric_limits<double>::quiet_NaN());
+      },
+      "The J above which a stoma counts as open; None sets it back to Jmax / 2.");
+
+  cls.def(
+      "observables",
+      [](const PythonModel& pm) {
+        require_idle(pm);
+        const Observables o = observe(pm.m, pm.observing);
+        py::dict d;
+        d["step"] = pm.m.step;
+        d["mean_j"] = o.stomata.mean_j;
+        d["total_j"] = o.stomata.total_j;
+        d["open_fraction"] = o.stomata.open_fraction;
+        d["mean_p"] = o.mean_p;
+        d["p_min"] = o.p_min;
+        d["p_max"] = o.p_max;
+        d["diverged"] = o.diverged;
+        return d;
+      },
+      "The whole-leaf quantities now: mean and total J, the fraction of stomata open, "
+      "mean p, the lattice's p bounds and whether the run has diverged.");
 
   cls.def("advance", &advance_steps, py::arg("n") = 1,
           "n time steps, without the GIL: other Python threads run meanwhile, but must not "

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "model/model_state.h"
+#include "model/observables.h"
 #include "model/random.h"
 
 namespace ombrisk::python {
@@ -15,6 +16,7 @@ struct PythonModel {
   ModelState m;
   Random random;
   std::uint32_t seed = 0;
+  ObservableSettings observing;
   // NumPy arrays (and views of them) that look into m's storage.
   int live_views = 0;
   // Set while advance() runs without the GIL: nothing else may touch the model.

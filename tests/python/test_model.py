@@ -144,3 +144,28 @@ def test_picture_is_the_window_client_area():
     assert image.dtype == np.uint8 and image.ndim == 3 and image.shape[1:] == (850, 3)
     # A cell at p = 0 is mid-grey between the start-up bounds -5 and 5.
     assert tuple(image[100, 100]) == (127, 127, 127)
+
+
+def test_observables_match_the_stoma_table_and_the_lattice():
+    m = ombrisk.Model(seed=5)
+    m.resize(50)
+    m.place_stomata(20)
+    m.advance(100)
+    o = m.observables()
+    j, p = m.stoma_j, m.p
+    assert o["step"] == 100
+    assert o["total_j"] == pytest.approx(j.sum(), rel=1e-12)
+    assert o["mean_j"] == pytest.approx(j.mean(), rel=1e-12)
+    assert o["open_fraction"] == np.count_nonzero(j > m.Jmax / 2) / j.size
+    assert (o["p_min"], o["p_max"]) == (p.min(), p.max())
+    assert o["diverged"] is False
+    m.open_threshold = float(np.median(j))
+    assert m.observables()["open_fraction"] == np.count_nonzero(j > np.median(j)) / j.size
+    with pytest.raises(ValueError):
+        m.open_threshold = float("nan")
+    m.open_threshold = None
+    assert m.open_threshold == m.Jmax / 2
+    # The diverging kepi of the batch runner's own test diverges here too.
+    m.kepi = 0.3
+    m.advance(2000)
+    assert m.observables()["diverged"] is True
