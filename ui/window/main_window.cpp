@@ -250,10 +250,17 @@ void MainWindow::load_params() {
                  this);
     return;
   }
+  load_file(*chosen);
+}
+
+void MainWindow::load_file(const QString& path) {
   // The load rebuilds the lattice the worker steps on, and enables commands
   // that rebuild it too: end the run first.
   stop_full_speed_and_wait();
-  model_.data_file_name = chosen->toStdString();
+  model_.data_file_name = path.toStdString();
+  // The chosen name stays also when the file is refused, and is what Save
+  // writes next: the title shows it at once.
+  apply_title_rule();
   const FileError error = load_data_file(model_);
   if (error != FileError::none || model_.load_succeeded != 1) {
     if (error != FileError::none) {
@@ -264,7 +271,6 @@ void MainWindow::load_params() {
   }
   set_items_enabled({kCmdDimension, kCmdStomata, kCmdSetParams, kCmdDisplay}, true);
   request_repaint(true);
-  apply_title_rule();
 }
 
 void MainWindow::start_full_speed() {

@@ -44,6 +44,11 @@ class MainWindow : public QMainWindow {
   LatticeView* lattice_view() const { return view_; }
   QTimer* step_timer() const { return step_timer_; }
 
+  // Loads `path` as "Load params" does once its open-file dialog has chosen
+  // it: the name becomes data_file_name (and the title) even when the file is
+  // missing or refused, so the title always names the file Save writes.
+  void load_file(const QString& path);
+
   // Title prefix followed by data_file_name.
   void apply_title_rule();
   // Kills and restarts the stepping timer; 0 acts as 10 ms and anything above
