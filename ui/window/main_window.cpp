@@ -16,6 +16,7 @@
 #include "datafile/data_file.h"
 #include "model/commands.h"
 #include "model/time_step.h"
+#include "ui/window/command_shortcuts.h"
 #include "ui/window/dialog_commands.h"
 #include "ui/window/file_chooser.h"
 #include "ui/window/full_speed_worker.h"
@@ -102,6 +103,10 @@ void MainWindow::build_menu() {
   add(bar, "Load params", kCmdLoadParams);
   add(bar, "Display", kCmdDisplay);
   add(bar, "Exit", kCmdExit);
+  for (auto& [id, act] : actions_) act->setShortcut(command_shortcut(id));
+  // After a menu is closed with Esc the bar keeps the keyboard, and would
+  // take the space bar to open a menu again.
+  bar->installEventFilter(this);
 }
 
 QAction* MainWindow::action(int id) const {
@@ -373,6 +378,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       character_typed(key->text());
       return true;
     }
+  }
+  if (watched == menuBar() && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    // The bar has the keyboard only after a menu was closed with Esc (or Alt
+    // was pressed): Esc hands the keyboard back, as the user would, and the
+    // space bar then does what it does everywhere in the window.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(menuBar(), &escape);
+    character_typed(QStringLiteral(" "));
+    return true;
   }
   return QMainWindow::eventFilter(watched, event);
 }
