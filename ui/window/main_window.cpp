@@ -245,7 +245,27 @@ void MainWindow::save() {
     // Like the load's file errors: no owner, so the window stays usable.
     show_message(QString::fromStdString(file_error_text(error, model_.data_file_name)),
                  kErrorCaption, QMessageBox::Critical, nullptr);
+    return;
   }
+  emit data_file_used(QString::fromStdString(model_.data_file_name));
+}
+
+bool MainWindow::save_as(const QString& path) {
+  // Save's own work, and grayed whenever Save is.
+  if (!action(kCmdSave)->isEnabled() || full_speed_running() || path.isEmpty()) return false;
+  const std::string before = model_.data_file_name;
+  model_.data_file_name = path.toStdString();
+  const FileError error = save_data_file(model_);
+  if (error != FileError::none) {
+    // Nothing was written: Save goes on writing the file it wrote before.
+    show_message(QString::fromStdString(file_error_text(error, model_.data_file_name)),
+                 kErrorCaption, QMessageBox::Critical, nullptr);
+    model_.data_file_name = before;
+    return false;
+  }
+  apply_title_rule();
+  emit data_file_used(path);
+  return true;
 }
 
 void MainWindow::load_params() {
@@ -276,6 +296,7 @@ void MainWindow::load_file(const QString& path) {
   }
   set_items_enabled({kCmdDimension, kCmdStomata, kCmdSetParams, kCmdDisplay}, true);
   request_repaint(true);
+  emit data_file_used(path);
 }
 
 void MainWindow::start_full_speed() {
