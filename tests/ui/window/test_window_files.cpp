@@ -290,20 +290,6 @@ class TestWindowFiles : public QObject {
     h.destroy();
     QVERIFY(QDir(settings_file()).removeRecursively());
   }
-
-  void list_helpers() {
-    const QString a = dir.filePath("a.dat");
-    QStringList list;
-    for (int i = 0; i < 20; ++i) list = with_recent_file(list, dir.filePath(QString::number(i)));
-    QCOMPARE(list.size(), kMaxRecentFiles);
-    QCOMPARE(list.front(), dir.filePath("19"));
-    list = with_recent_file(list, a);
-    list = with_recent_file(list, dir.path() + "/sub/../a.dat");
-    QCOMPARE(list.count(a), 1);
-    QCOMPARE(list.front(), a);
-    QCOMPARE(without_recent_file(list, a).size(), kMaxRecentFiles - 1);
-    QVERIFY(!without_recent_file(list, a).contains(a));
-  }
 };
 
 QTEST_MAIN(TestWindowFiles)

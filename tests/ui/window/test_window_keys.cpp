@@ -67,34 +67,17 @@ class TestWindowKeys : public QObject {
 
   void cleanup() { h.destroy(); }
 
-  void keys_are_the_standard_ones_and_shown() {
-    // The platform's own key where it has one.
-    auto standard_or = [](QKeySequence::StandardKey key, QKeySequence fallback) {
-      return QKeySequence(key).isEmpty() ? fallback : QKeySequence(key);
-    };
-    QCOMPARE(w().action(kCmdSave)->shortcut(),
-             standard_or(QKeySequence::Save, QKeySequence("Ctrl+S")));
-    QCOMPARE(w().action(kCmdLoadParams)->shortcut(),
-             standard_or(QKeySequence::Open, QKeySequence("Ctrl+O")));
-    QCOMPARE(w().action(kCmdExit)->shortcut(),
-             standard_or(QKeySequence::Quit, QKeySequence("Ctrl+Q")));
-    QCOMPARE(h.desktop->save_as_action()->shortcut(),
-             standard_or(QKeySequence::SaveAs, QKeySequence("Ctrl+Shift+S")));
-    // Every key is different, and the space bar is left to the window.
-    QList<QKeySequence> keys;
+  void keys_are_distinct_and_leave_the_space_bar() {
+    QList<QKeySequence> keys{h.desktop->save_as_action()->shortcut()};
     for (int id : {kCmdStart, kCmdStop, kCmdStep, kCmdRestart, kCmdSave, kCmdStartFullSpeed,
                    kCmdStopFullSpeed, kCmdLoadParams, kCmdExit}) {
       const QKeySequence key = w().action(id)->shortcut();
       QVERIFY2(!key.isEmpty(), qPrintable(w().action(id)->text()));
-      QVERIFY(!keys.contains(key));
+      QVERIFY2(!keys.contains(key), qPrintable(key.toString()));
       QVERIFY(key != QKeySequence(Qt::Key_Space));
       keys << key;
     }
-    QVERIFY(!keys.contains(h.desktop->save_as_action()->shortcut()));
-    // The settings dialogs have none; texts stay as they are.
-    for (int id : {kCmdDimension, kCmdStomata, kCmdSetParams, kCmdDisplay}) {
-      QVERIFY(w().action(id)->shortcut().isEmpty());
-    }
+    // The texts stay the original ones; the key is shown beside them.
     QCOMPARE(w().action(kCmdSave)->text(), QStringLiteral("Save"));
   }
 
