@@ -19,4 +19,21 @@ std::optional<QString> choose_data_file(QWidget* owner) {
   return QDir::toNativeSeparators(QFileInfo(files.front()).absoluteFilePath());
 }
 
+std::optional<QString> choose_save_data_file(QWidget* owner, const QString& current) {
+  QFileDialog dialog(owner, QStringLiteral("Save as"), QString(),
+                     QStringLiteral("Data Files (*.dat)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(QStringLiteral("dat"));
+  // Left on: the dialog asks before an existing file is replaced.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+  const QFileInfo start(current.isEmpty() ? QStringLiteral("output.dat") : current);
+  dialog.setDirectory(start.absolutePath());
+  dialog.selectFile(start.fileName());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(QFileInfo(files.front()).absoluteFilePath());
+}
+
 }  // namespace ombrisk

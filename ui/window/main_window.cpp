@@ -16,6 +16,7 @@
 #include "datafile/data_file.h"
 #include "model/commands.h"
 #include "model/time_step.h"
+#include "ui/window/command_shortcuts.h"
 #include "ui/window/dialog_commands.h"
 #include "ui/window/file_chooser.h"
 #include "ui/window/full_speed_worker.h"
@@ -101,6 +102,10 @@ void MainWindow::build_menu() {
   add(bar, "Load params", kCmdLoadParams);
   add(bar, "Display", kCmdDisplay);
   add(bar, "Exit", kCmdExit);
+  for (auto& [id, act] : actions_) act->setShortcut(command_shortcut(id));
+  // After a menu is closed with Esc the bar keeps the keyboard, and would
+  // take the space bar to open a menu again.
+  bar->installEventFilter(this);
 }
 
 QAction* MainWindow::action(int id) const {
@@ -239,7 +244,27 @@ void MainWindow::save() {
     // Like the load's file errors: no owner, so the window stays usable.
     show_message(QString::fromStdString(file_error_text(error, model_.data_file_name)),
                  kErrorCaption, QMessageBox::Critical, nullptr);
+    return;
   }
+  emit data_file_used(QString::fromStdString(model_.data_file_name));
+}
+
+bool MainWindow::save_as(const QString& path) {
+  // Save's own work, and grayed whenever Save is.
+  if (!action(kCmdSave)->isEnabled() || full_speed_running() || path.isEmpty()) return false;
+  const std::string before = model_.data_file_name;
+  model_.data_file_name = path.toStdString();
+  const FileError error = save_data_file(model_);
+  if (error != FileError::none) {
+    // Nothing was written: Save goes on writing the file it wrote before.
+    show_message(QString::fromStdString(file_error_text(error, model_.data_file_name)),
+                 kErrorCaption, QMessageBox::Critical, nullptr);
+    model_.data_file_name = before;
+    return false;
+  }
+  apply_title_rule();
+  emit data_file_used(path);
+  return true;
 }
 
 void MainWindow::load_params() {
@@ -249,10 +274,17 @@ void MainWindow::load_params() {
                  this);
     return;
   }
+  load_file(*chosen);
+}
+
+void MainWindow::load_file(const QString& path) {
   // The load rebuilds the lattice the worker steps on, and enables commands
   // that rebuild it too: end the run first.
   stop_full_speed_and_wait();
-  model_.data_file_name = chosen->toStdString();
+  model_.data_file_name = path.toStdString();
+  // The chosen name stays also when the file is refused, and is what Save
+  // writes next: the title shows it at once.
+  apply_title_rule();
   const FileError error = load_data_file(model_);
   if (error != FileError::none || model_.load_succeeded != 1) {
     if (error != FileError::none) {
@@ -263,7 +295,7 @@ void MainWindow::load_params() {
   }
   set_items_enabled({kCmdDimension, kCmdStomata, kCmdSetParams, kCmdDisplay}, true);
   request_repaint(true);
-  apply_title_rule();
+  emit data_file_used(path);
 }
 
 void MainWindow::start_full_speed() {
@@ -366,6 +398,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       character_typed(key->text());
       return true;
     }
+  }
+  if (watched == menuBar() && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    // The bar has the keyboard only after a menu was closed with Esc (or Alt
+    // was pressed): Esc hands the keyboard back, as the user would, and the
+    // space bar then does what it does everywhere in the window.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(menuBar(), &escape);
+    character_typed(QStringLiteral(" "));
+    return true;
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -44,6 +44,15 @@ class MainWindow : public QMainWindow {
   LatticeView* lattice_view() const { return view_; }
   QTimer* step_timer() const { return step_timer_; }
 
+  // Loads `path` as "Load params" does once its open-file dialog has chosen
+  // it: the name becomes data_file_name (and the title) even when the file is
+  // missing or refused, so the title always names the file Save writes.
+  void load_file(const QString& path);
+  // "Save as...": the save of "Save" into `path`, which then becomes
+  // data_file_name. A failed save shows Save's message and leaves the name
+  // and title as they were. Grayed (returns false) whenever Save is.
+  bool save_as(const QString& path);
+
   // Title prefix followed by data_file_name.
   void apply_title_rule();
   // Kills and restarts the stepping timer; 0 acts as 10 ms and anything above
@@ -80,6 +89,8 @@ class MainWindow : public QMainWindow {
  signals:
   // Emitted on the window thread once a full-speed run has ended.
   void full_speed_finished();
+  // A data file was loaded or saved, named as data_file_name holds it.
+  void data_file_used(const QString& path);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

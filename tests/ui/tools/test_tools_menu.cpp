@@ -267,7 +267,8 @@ class TestToolsMenu : public QObject {
     QCOMPARE(w->windowTitle(), "Ombrisk - " + good);
     QVERIFY(w->action(kCmdDimension)->isEnabled());
 
-    // A refused one: the file message, and the model and title stay.
+    // A refused one: the file message, the model stays, and the title names
+    // the refused file, which Save would now write.
     step_and_paint(2);
     const QString bad = write_file("bad.dat",
                                    "800 800 128 128 0\n1.0000e-01 1.0000e-02\n"
@@ -279,7 +280,7 @@ class TestToolsMenu : public QObject {
     QCOMPARE(w->model().cols, 50);
     QCOMPARE(w->model().stomata.stoma_count, 2);
     QCOMPARE(w->model().step, 2);
-    QCOMPARE(w->windowTitle(), "Ombrisk - " + good);
+    QCOMPARE(w->windowTitle(), "Ombrisk - " + bad);
 
     // Only a single .dat file is taken.
     QVERIFY(!drop_file(*w, dir.filePath("picture.png")));

@@ -354,7 +354,8 @@ class TestMainWindow : public QObject {
     w->handle_command(kCmdStop);
     QCOMPARE(menu_state_mismatch(*w, {}), QString());
 
-    // A refused file: model and title stay, the name is kept for Save.
+    // A refused file: the model stays; the name is kept for Save, and the
+    // title names it, since that is the file Save writes next.
     const QString bad = write_file("bad.dat",
                                    "800 800 128 128 0\n1.0000e-01 1.0000e-02\n"
                                    "1 1 1.00 1.0000 0.0100 1.0000 -10.0000 0.0000\n3 3 0.5\n");
@@ -367,7 +368,7 @@ class TestMainWindow : public QObject {
     QVERIFY(messages[0].owner == nullptr);
     QCOMPARE(m.cols, 50);
     QCOMPARE(m.stomata.stoma_count, 2);
-    QCOMPARE(w->windowTitle(), QStringLiteral("Ombrisk - ") + good);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Ombrisk - ") + bad);
     QCOMPARE(QString::fromStdString(m.data_file_name), bad);
 
     // A name that does not exist.
@@ -376,6 +377,7 @@ class TestMainWindow : public QObject {
     w->handle_command(kCmdLoadParams);
     QCOMPARE(messages.size(), std::size_t{2});
     QCOMPARE(messages[1].text, QStringLiteral("Cannot find file ") + none);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Ombrisk - ") + none);
 
     // Cancelled.
     w->set_file_chooser([](QWidget*) { return std::nullopt; });
@@ -386,6 +388,7 @@ class TestMainWindow : public QObject {
     QCOMPARE(messages[2].icon, QMessageBox::Information);
     QCOMPARE(messages[2].owner, static_cast<QWidget*>(w.get()));
     QCOMPARE(QString::fromStdString(m.data_file_name), none);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Ombrisk - ") + none);
   }
 
   void cancelled_chooser_shows_a_real_message_box() {
