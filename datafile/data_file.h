@@ -41,7 +41,10 @@ FileError save_data_file(const ModelState& m);
 // applies them only when the whole file is accepted; a refused file leaves the
 // model as it was. Sets m.load_succeeded.
 //
-// Refused (bad_data): a header or stoma line with too few numbers; cols not
+// Refused (bad_data): a header or stoma line with too few numbers; a number
+// NumberReader refuses (an integer field outside the int range or going on
+// as a fraction or exponent, a number that is only a prefix such as 0x or
+// 1e+, a word longer than kMaxNumberWord); cols not
 // 50, 100, 200, 400 or 800; rows outside 2..kMaxDataFileRows; a drawing size
 // outside kMinViewSize..kMaxViewSize; stoma_count outside 0..kMaxStomata; a
 // stoma off the lattice; kepi, kin, spacing, Jmax, Jo, a, pminj or leaf_p not
