@@ -23,6 +23,90 @@
 namespace ombrisk {
 namespace {
 
+TEST(CFormat, KnownTexts) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(c_format("%6.4e %6.4e", 0.1, 0.01), "1.0000e-01 1.0000e-02");
+  EXPECT_EQ(c_format("%6.4e|%e|%.0e|%#.0E", 1e-300, 123456.0, 2.5, 3.5), "1.0000e-300|1.234560e+05|2e+00|4.E+00");
+  EXPECT_EQ(c_format("%i %i %5.2f %8.4f %8.4f", 10, -1, 1.0, -10.0, -0.00001),
+            "10 -1  1.00 -10.0000  -0.0000");
+  EXPECT_EQ(c_format("%.17g|%.6g|%g|%g|%g|%#g", 0.1, 1e-5, 100000.0, 1e6, 0.0001, 1.0),
+            "0.10000000000000001|1e-05|100000|1e+06|0.0001|1.00000");
+  EXPECT_EQ(c_format("%f|%5.1f|%-6.1f|%+f|%F|%08.2f|%08.2f", nan, -nan, inf, inf, -inf, -inf, -1.5),
+            "nan| -nan|inf   |+inf|-INF|    -inf|-0001.50");
+  EXPECT_EQ(c_format("%.2f|%.0f|%.0f|%.3f", 2.675, 0.5, 1.5, 1e-4), "2.67|0|2|0.000");
+  EXPECT_EQ(c_format("%d|%05d|%-4d|%+d|%x|%#X|%o|%u|%lld|%zu", -42, -42, 7, 7, 255u, 255u, 8u,
+                     4294967295u, -9223372036854775807LL - 1, std::size_t{12}),
+            "-42|-0042|7   |+7|ff|0XFF|10|4294967295|-9223372036854775808|12");
+  EXPECT_EQ(c_format("%s=%3c|%%|%.1s", "key", 'v', "xyz"), "key=  v|%|x");
+  EXPECT_EQ(c_format("%*.*f|%-*d|", 11, 9, 0.995525518, 4, 3), "0.995525518|3   |");
+}
+
+TEST(CNumberScan, KnownValuesAndLengths) {
+  const auto length = [](const char* text, double expected) {
+    double v = -7;
+    const char* end = scan_c_double(text, text + std::strlen(text), v);
+    if (std::isnan(expected)) {
+      EXPECT_TRUE(std::isnan(v)) << text;
+    } else {
+      EXPECT_EQ(v, expected) << text;
+      EXPECT_EQ(std::signbit(v), std::signbit(expected)) << text;
+    }
+    return end - text;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(length("2.5000e-01", 0.25), 10);
+  EXPECT_EQ(length("+.5e1x", 5.0), 5);
+  EXPECT_EQ(length("0x1.8p1", 3.0), 7);
+  EXPECT_EQ(length("-0X.8P+1", -1.0), 8);
+  EXPECT_EQ(length("0x", 0.0), 1);
+  EXPECT_EQ(length("1e+", 1.0), 1);
+  EXPECT_EQ(length("0x1p", 1.0), 3);
+  EXPECT_EQ(length("1e400", inf), 5);
+  EXPECT_EQ(length("-1e-400", -0.0), 7);
+  EXPECT_EQ(length("0x1p-1080", 0.0), 9);
+  EXPECT_EQ(length("3e-324", std::numeric_limits<double>::denorm_min()), 6);
+  EXPECT_EQ(length("-Infinity", -inf), 9);
+  EXPECT_EQ(length("infin", inf), 3);
+  EXPECT_EQ(length("nan(x_1)", NAN), 8);
+  EXPECT_EQ(length("nan(x", NAN), 3);
+  double untouched = -7;
+  for (const char* text : {"+-1", "-", ".", "e5", "in", "0x1"}) {
+    // The last: only "0" lies within the range given, the rest is past its end.
+    const char* last = text + (text[0] == '0' ? 1 : std::strlen(text));
+    const char* end = scan_c_double(text, last, untouched);
+    EXPECT_EQ(end, text[0] == '0' ? last : text) << text;
+    EXPECT_EQ(untouched, text[0] == '0' ? 0.0 : -7.0) << text;
+  }
+
+  const auto integer = [](const char* text, int base, long long expected_value, int expected_length) {
+    const ScannedInteger n = scan_c_integer(text, text + std::strlen(text), base);
+    int v = 0;
+    EXPECT_TRUE(integer_as_int(n, v)) << text;
+    EXPECT_EQ(v, expected_value) << text;
+    EXPECT_EQ(n.end - text, expected_length) << text;
+  };
+  integer("-0x10", 0, -16, 5);
+  integer("0620", 0, 400, 4);
+  integer("08", 0, 0, 1);
+  integer("0x", 0, 0, 1);
+  integer("0x10", 10, 0, 1);
+  integer("+2147483647", 0, INT_MAX, 11);
+  integer("-2147483648", 0, INT_MIN, 11);
+  for (const char* text : {"2147483648", "-2147483649", "0x80000000", "99999999999999999999999"}) {
+    const ScannedInteger n = scan_c_integer(text, text + std::strlen(text), 0);
+    int v = 5;
+    EXPECT_FALSE(integer_as_int(n, v)) << text;
+    EXPECT_EQ(v, 5);
+    EXPECT_EQ(integer_clamped_to_int(n), text[0] == '-' ? INT_MIN : INT_MAX) << text;
+  }
+  EXPECT_EQ(c_atoi("  -12abc"), -12);
+  EXPECT_EQ(c_atof("\t 1,5"), 1.0);
+}
+
+// The C library itself is the reference where it is glibc, whose printf and
+// strtod the data file's format came from.
+#if defined(__GLIBC__)
 std::string libc_format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string libc_format(const char* format, ...) {
   std::vector<char> buf(4096);
@@ -197,6 +281,8 @@ TEST(CNumberScan, AtofAndAtoiSkipLeadingSpaceAndTakeTheLongestNumber) {
   EXPECT_EQ(c_atoi(std::string_view("12345", 2)), 12);
   EXPECT_EQ(c_atof(std::string_view("1.2345", 3)), 1.2);
 }
+
+#endif  // __GLIBC__
 
 }  // namespace
 }  // namespace ombrisk
