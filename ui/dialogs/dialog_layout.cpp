@@ -83,6 +83,13 @@ QPushButton* add_cancel_button(QDialog* dialog, QRect place) {
   return cancel;
 }
 
+QPushButton* add_push_button(QWidget* parent, int id, const QString& text, QRect place) {
+  auto* button = new QPushButton(text, parent);
+  button->setGeometry(widened(place, button->sizeHint().width(), true));
+  name_control(button, id);
+  return button;
+}
+
 QLineEdit* add_edit(QWidget* parent, int id, QRect place, int capacity) {
   auto* edit = new QLineEdit(parent);
   edit->setGeometry(place);

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFont>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
@@ -50,6 +51,21 @@ inline QList<int> tab_chain(QDialog& d, int first_id) {
     c = c->nextInFocusChain();
   } while (c && c != first && ids.size() < 50);
   return ids;
+}
+
+// The application font for the guard's lifetime: dialogs opened meanwhile
+// take it.
+struct FontGuard {
+  const QFont before = QApplication::font();
+  explicit FontGuard(const QFont& font) { QApplication::setFont(font); }
+  ~FontGuard() { QApplication::setFont(before); }
+};
+
+// The application's font half as large again, as a screen of 144 dpi gives.
+inline QFont large_font() {
+  QFont font = QApplication::font();
+  font.setPointSizeF(font.pointSizeF() * 1.5);
+  return font;
 }
 
 struct Harness {

@@ -1,6 +1,7 @@
 // The Dimension dialog through its command: the ticked size, the rebuild
-// after OK, nothing after Cancel, the placement messages; and for all three
-// dialogs that every text fits its control inside the dialog.
+// after OK, nothing after Cancel, the placement messages; and for all four
+// dialogs that every text fits its control inside the dialog, at the usual
+// font and at a large one.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -25,6 +26,29 @@ bool every_p_zero(const ModelState& m) {
     if (v != 0.0) return false;
   }
   return true;
+}
+
+// Every control lies inside its dialog and no text is wider than its
+// control. Controls do not overlap, but for the template's own one dialog
+// unit between a field and the label under it.
+void check_fit(QDialog& d) {
+  const QRect inside = d.rect();
+  QList<QWidget*> solid;
+  for (QWidget* c : d.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    QVERIFY2(inside.contains(c->geometry()), qPrintable(d.windowTitle() + ": " + c->objectName()));
+    if (qobject_cast<QGroupBox*>(c)) continue;
+    const bool has_text = qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c);
+    if (has_text) {
+      QVERIFY2(c->sizeHint().width() <= c->width(),
+               qPrintable(d.windowTitle() + ": " + c->objectName()));
+    }
+    for (QWidget* other : solid) {
+      const QRect common = other->geometry() & c->geometry();
+      QVERIFY2(common.isEmpty() || common.height() <= 3,
+               qPrintable(d.windowTitle() + ": " + c->objectName()));
+    }
+    solid << c;
+  }
 }
 
 }  // namespace
@@ -120,29 +144,22 @@ class TestDialogsDimension : public QObject {
     QVERIFY(stomata_inside_lattice(m()));
   }
 
-  // Every control lies inside its dialog and no text is wider than its
-  // control. Controls do not overlap, but for the template's own one dialog
-  // unit between a field and the label under it.
   void texts_fit_their_controls() {
-    for (int command : {kCmdDimension, kCmdDisplay, kCmdSetParams}) {
+    for (int command : {kCmdDimension, kCmdDisplay, kCmdSetParams, kCmdStomata}) {
+      QVERIFY(h.run(command, [&](QDialog& d) { check_fit(d); }));
+    }
+  }
+
+  // With a large font each dialog grows with it, and its texts still fit.
+  void texts_fit_at_a_large_font() {
+    for (int command : {kCmdDimension, kCmdDisplay, kCmdSetParams, kCmdStomata}) {
+      QSize usual_size;
+      QVERIFY(h.run(command, [&](QDialog& d) { usual_size = d.size(); }));
+      const FontGuard large(large_font());
       QVERIFY(h.run(command, [&](QDialog& d) {
-        const QRect inside = d.rect();
-        QList<QWidget*> solid;
-        for (QWidget* c : d.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-          QVERIFY2(inside.contains(c->geometry()), qPrintable(d.windowTitle()));
-          if (qobject_cast<QGroupBox*>(c)) continue;
-          const bool has_text = qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c);
-          if (has_text) {
-            QVERIFY2(c->sizeHint().width() <= c->width(),
-                     qPrintable(d.windowTitle() + ": " + c->objectName()));
-          }
-          for (QWidget* other : solid) {
-            const QRect common = other->geometry() & c->geometry();
-            QVERIFY2(common.isEmpty() || common.height() <= 3,
-                     qPrintable(d.windowTitle() + ": " + c->objectName()));
-          }
-          solid << c;
-        }
+        QVERIFY2(d.width() > usual_size.width() * 1.3 && d.height() > usual_size.height() * 1.3,
+                 qPrintable(d.windowTitle()));
+        check_fit(d);
       }));
     }
   }
