@@ -1,7 +1,7 @@
 // The Dimension dialog through its command: the ticked size, the rebuild
-// after OK, nothing after Cancel, the placement messages; and for all four
-// dialogs that every text fits its control inside the dialog, at the usual
-// font and at a large one.
+// after OK, nothing after Cancel, the placement messages, tabbing through the
+// sizes; and for all four dialogs that every text fits its control inside the
+// dialog, at the usual font and at a large one.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -142,6 +142,38 @@ class TestDialogsDimension : public QObject {
     QCOMPARE(h.messages, QStringList{QStringLiteral("Error: Illegal border for this lattice!!")});
     QCOMPARE(m().rows, 50);
     QVERIFY(stomata_inside_lattice(m()));
+  }
+
+  void tab_into_the_sizes_lands_on_the_ticked_one() {
+    QVERIFY(h.run(kCmdDimension, [&](QDialog& d) {
+      d.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&d));
+      QWidget* ok = control<QWidget>(d, DimensionDialog::kOk);
+      QWidget* cancel = control<QWidget>(d, DimensionDialog::kCancel);
+      const auto key = [&d](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(d.focusWidget(), k, mods);
+        return d.focusWidget();
+      };
+      cancel->setFocus(Qt::TabFocusReason);
+      QCOMPARE(key(Qt::Key_Tab), radio(d, kDimension100));
+      QCOMPARE(key(Qt::Key_Tab), ok);  // out of the sizes, past the ones below
+      QCOMPARE(key(Qt::Key_Tab, Qt::ShiftModifier), radio(d, kDimension100));
+      QCOMPARE(key(Qt::Key_Tab, Qt::ShiftModifier), cancel);  // past the ones above
+
+      // The arrow keys move the tick; Tab away and back finds it again.
+      key(Qt::Key_Tab);
+      QCOMPARE(key(Qt::Key_Down), radio(d, kDimension200));
+      QVERIFY(radio(d, kDimension200)->isChecked());
+      QCOMPARE(key(Qt::Key_Tab), ok);
+      QCOMPARE(key(Qt::Key_Tab, Qt::ShiftModifier), radio(d, kDimension200));
+
+      // A tick set by the mouse, away from the focus, is found too.
+      radio(d, kDimension400)->click();
+      ok->setFocus(Qt::TabFocusReason);
+      QCOMPARE(key(Qt::Key_Tab, Qt::ShiftModifier), radio(d, kDimension400));
+      press(d, DimensionDialog::kOk);
+    }));
+    QCOMPARE(m().dimension_choice, kDimension400);
   }
 
   void texts_fit_their_controls() {
