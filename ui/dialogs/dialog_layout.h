@@ -58,6 +58,10 @@ QPushButton* add_push_button(QWidget* parent, int id, const QString& text, QRect
 inline constexpr int kNumberFieldCapacity = 1024;
 QLineEdit* add_edit(QWidget* parent, int id, QRect place, int capacity = kNumberFieldCapacity);
 
+// Widens `field` around its centre, when it needs it, so that `widest` (the
+// longest text it is meant to show) is seen whole.
+void widen_for(QLineEdit* field, const QString& widest);
+
 // A label, centred or left-aligned at the top of its place. A text wider
 // than its place (a wider font than the template's) grows it, around its
 // centre or to the right, so nothing is cut off.
