@@ -20,6 +20,7 @@
 #include "ui/window/lattice_view.h"
 #include "ui/window/main_window.h"
 #include "ui/tools/mean_p_plot_window.h"
+#include "ui/tools/window_placement.h"
 #include "ui/window/model_lock.h"
 #include "picture/picture_file.h"
 #include "ui/resources/command_ids.h"
@@ -122,6 +123,11 @@ void ToolsController::stop_recording() {
 }
 
 void ToolsController::show_plot() {
+  // Beside the main window the first time; later where the user left it.
+  if (!plot_window_placed_) {
+    move_beside(*plot_window_, window_);
+    plot_window_placed_ = true;
+  }
   plot_window_->show();
   plot_window_->raise();
   plot_window_->activateWindow();
