@@ -1,3 +1,5 @@
+// The literals-only zlib coder: the Huffman code made for the data, its
+// canonical codes, the bit stream and the blocks coded side by side.
 #include "picture/deflate_literals.h"
 
 #include <libdeflate.h>

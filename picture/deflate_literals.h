@@ -1,5 +1,5 @@
 // A zlib stream of bytes as literals alone, under a Huffman code made for
-// them: no search for repeats, so it codes many times faster than deflate's
+// them: no search for repeats, so it codes far faster than deflate's
 // fastest level, while filtered picture rows (mostly small differences)
 // still shrink well. For frames recorded beside a full-speed run.
 #pragma once

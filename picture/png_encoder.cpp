@@ -1,3 +1,5 @@
+// The PNG writer: the rows packed for the chosen coder, deflated, and set
+// in the PNG chunks.
 #include "picture/png_encoder.h"
 
 #include <libdeflate.h>

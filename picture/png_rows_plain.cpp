@@ -1,3 +1,4 @@
+// The plain loops of the PNG rows, which every vector path matches.
 #include "picture/png_rows.h"
 
 #include <initializer_list>

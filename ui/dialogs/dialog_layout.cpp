@@ -1,3 +1,5 @@
+// Dialog units from the font, and the template controls the settings
+// dialogs are built from.
 #include "ui/dialogs/dialog_layout.h"
 
 #include <QCheckBox>

@@ -1,3 +1,5 @@
+// The Dimension dialog: its sizes, their one stop in the tab chain, and what
+// OK and Cancel leave in the model.
 #include "ui/dialogs/dimension_dialog.h"
 
 #include <QPushButton>

@@ -1,3 +1,5 @@
+// The Display dialog: its fields, and what OK writes back under the model
+// lock.
 #include "ui/dialogs/display_dialog.h"
 
 #include <QCheckBox>

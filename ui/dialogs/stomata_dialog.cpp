@@ -1,3 +1,5 @@
+// The Stomata dialog: its controls in dialog units, and what OK, Cancel,
+// "Randomize" and "Apply" do to the model.
 #include "ui/dialogs/stomata_dialog.h"
 
 #include <QEvent>

@@ -1,3 +1,5 @@
+// The Tools menu's actions, the frames taken from the lattice view's paints,
+// and data files dropped on the window.
 #include "ui/tools/tools_menu.h"
 
 #include <QAction>
