@@ -71,13 +71,16 @@ inline QFont large_font() {
 struct Harness {
   std::unique_ptr<ombrisk::MainWindow> window;
   QStringList messages;  // "caption: text", each shown without an owner
+  QList<QMessageBox::Icon> icons;  // the icon of each message
 
   void open() {
     messages.clear();
+    icons.clear();
     window = std::make_unique<ombrisk::MainWindow>();
     window->set_message_sink([this](const QString& text, const QString& caption,
-                                    QMessageBox::Icon, QWidget* owner) {
+                                    QMessageBox::Icon icon, QWidget* owner) {
       messages << caption + ": " + text + (owner ? " (owned)" : "");
+      icons << icon;
     });
   }
   void close() { window.reset(); }

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -12,6 +13,7 @@
 #include "dialog_test_harness.h"
 #include "model/model_state.h"
 #include "ui/dialogs/dimension_dialog.h"
+#include "ui/dialogs/stomata_dialog.h"
 #include "ui/resources/command_ids.h"
 
 using namespace ombrisk;
@@ -142,6 +144,22 @@ class TestDialogsDimension : public QObject {
     QCOMPARE(h.messages, QStringList{QStringLiteral("Error: Illegal border for this lattice!!")});
     QCOMPARE(m().rows, 50);
     QVERIFY(stomata_inside_lattice(m()));
+  }
+
+  // The dialogs' plain OK boxes show no icon, as the system's own do.
+  void plain_messages_show_no_icon() {
+    m().spacing = 1000;
+    QVERIFY(h.run(kCmdDimension, [&](QDialog& d) { press(d, DimensionDialog::kOk); }));
+    QVERIFY(h.run(kCmdStomata, [&](QDialog& d) {
+      type(d, StomataDialog::kCount, QStringLiteral("30000"));
+      press(d, StomataDialog::kApply);
+      control<QPlainTextEdit>(d, StomataDialog::kColumnsList)->setPlainText(QStringLiteral("-3"));
+      press(d, StomataDialog::kOk);
+    }));
+    QCOMPARE(h.messages, (QStringList{QStringLiteral("Error: Randomize Failure!!"),
+                                      QStringLiteral("Error: Too many stomata!!"),
+                                      QStringLiteral("Error: Illegal location for stomata!!")}));
+    QCOMPARE(h.icons, QList<QMessageBox::Icon>(3, QMessageBox::NoIcon));
   }
 
   void tab_into_the_sizes_lands_on_the_ticked_one() {
