@@ -1,3 +1,4 @@
+// The plain loop of the grey rows, which every vector path matches.
 #include "picture/grey_row.h"
 
 namespace ombrisk {

@@ -1,3 +1,5 @@
+// Drawing the client-area picture: cells, markers and legend bars written
+// straight into a 32-bit image's lines, the texts with a painter.
 #include "picture/lattice_picture.h"
 
 #include <QFontMetrics>

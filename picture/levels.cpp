@@ -1,3 +1,4 @@
+// The display levels: p to grey, J to colour, and the J colour ramp.
 #include "picture/levels.h"
 
 #include <limits>

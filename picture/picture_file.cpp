@@ -1,3 +1,5 @@
+// PNG files of pictures: the toolkit's quality scale onto the encoder's
+// levels, and the file replaced only once the whole picture is written.
 #include "picture/picture_file.h"
 
 #include <QSaveFile>

@@ -1,3 +1,5 @@
+// The places of the picture's elements and the texts of its labels and
+// status line.
 #include "picture/picture_layout.h"
 
 #include "datafile/c_text.h"

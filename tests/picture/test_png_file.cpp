@@ -2,6 +2,7 @@
 // pixel for pixel, whatever its width, content and compression; a file that
 // cannot be written is reported and leaves the old one as it was.
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <random>
@@ -47,6 +48,35 @@ class PngFileTest : public QObject {
       }
     }
     QVERIFY(encode_png_rgb(nullptr, 5, 5, 5, 1).empty());
+  }
+
+  // Levels beyond libdeflate's take the nearest one, and a row stride wider
+  // than the picture leaves the pixels past its width out.
+  void odd_levels_and_strides_still_decode() {
+    const QImage wide = noisy_picture(40, 9, 17);
+    const QImage picture = wide.copy(0, 0, 31, 9);
+    for (int level : {-5, 13, 100}) {
+      const std::vector<unsigned char> png =
+          encode_png_rgb(reinterpret_cast<const std::uint32_t*>(wide.constBits()), 31, 9,
+                         wide.bytesPerLine() / 4, level);
+      QImage decoded;
+      QVERIFY(decoded.loadFromData(png.data(), static_cast<int>(png.size()), "PNG"));
+      QCOMPARE(decoded.convertToFormat(QImage::Format_RGB32), picture);
+    }
+  }
+
+  // Every quality compresses, frames (80 and above) included: an even
+  // picture shrinks to a small part of its bytes.
+  void even_pictures_shrink_at_every_quality() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("frame.png"));
+    QImage picture(850, 830, QImage::Format_RGB32);
+    picture.fill(qRgb(90, 90, 90));
+    for (int quality : {80, 100, 50, -1}) {
+      QVERIFY(save_picture_png(picture, path, nullptr, quality));
+      QVERIFY2(QFileInfo(path).size() < 850 * 830 * 3 / 5, qPrintable(QString::number(quality)));
+      QCOMPARE(QImage(path).convertToFormat(QImage::Format_RGB32), picture);
+    }
   }
 
   void saved_file_holds_the_picture_of_any_format() {

@@ -1,3 +1,4 @@
+// Model fields shown in dialog controls and read back on OK.
 #include "ui/dialogs/dialog_fields.h"
 
 #include <QCheckBox>

@@ -1,3 +1,5 @@
+// Dialog units from the font, and the template controls the settings
+// dialogs are built from.
 #include "ui/dialogs/dialog_layout.h"
 
 #include <QCheckBox>
@@ -7,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <cmath>
 
 namespace ombrisk {
@@ -83,6 +87,13 @@ QPushButton* add_cancel_button(QDialog* dialog, QRect place) {
   return cancel;
 }
 
+QPushButton* add_push_button(QWidget* parent, int id, const QString& text, QRect place) {
+  auto* button = new QPushButton(text, parent);
+  button->setGeometry(widened(place, button->sizeHint().width(), true));
+  name_control(button, id);
+  return button;
+}
+
 QLineEdit* add_edit(QWidget* parent, int id, QRect place, int capacity) {
   auto* edit = new QLineEdit(parent);
   edit->setGeometry(place);
@@ -90,6 +101,26 @@ QLineEdit* add_edit(QWidget* parent, int id, QRect place, int capacity) {
   edit->setMaxLength(capacity);
   name_control(edit, id);
   return edit;
+}
+
+void widen_for(QLineEdit* field, const QString& widest) {
+  // As QLineEdit measures its own size hint: the text, the line edit's own
+  // two pixels either side, its margins and the frame its style draws, and
+  // one pixel more for the cursor after the last character.
+  constexpr int kLineEditMargin = 2;
+  const QMargins text = field->textMargins();
+  const QMargins contents = field->contentsMargins();
+  const int inner = field->fontMetrics().horizontalAdvance(widest) + 2 * kLineEditMargin +
+                    text.left() + text.right() + contents.left() + contents.right() + 1;
+  QStyleOptionFrame option;
+  option.initFrom(field);
+  option.lineWidth = field->hasFrame()
+                         ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field)
+                         : 0;
+  option.state |= QStyle::State_Sunken;
+  const QSize needed = field->style()->sizeFromContents(
+      QStyle::CT_LineEdit, &option, QSize(inner, field->height()), field);
+  field->setGeometry(widened(field->geometry(), needed.width(), true));
 }
 
 QLabel* add_label(QWidget* parent, const QString& text, QRect place, Qt::Alignment horizontal) {

@@ -49,10 +49,18 @@ void frame_dialog(QDialog* dialog, const QString& caption, const DialogUnits& du
 QPushButton* add_ok_button(QDialog* dialog, QRect place);
 QPushButton* add_cancel_button(QDialog* dialog, QRect place);
 
+// Any other push button. It grows around its centre when its text, or the
+// least width the style gives a button, needs more room than the template's.
+QPushButton* add_push_button(QWidget* parent, int id, const QString& text, QRect place);
+
 // An edit field with centred text. Number fields hold any formatted number
 // whole (a %f of 1e300 has more than 300 digits).
 inline constexpr int kNumberFieldCapacity = 1024;
 QLineEdit* add_edit(QWidget* parent, int id, QRect place, int capacity = kNumberFieldCapacity);
+
+// Widens `field` around its centre, when it needs it, so that `widest` (the
+// longest text it is meant to show) is seen whole.
+void widen_for(QLineEdit* field, const QString& widest);
 
 // A label, centred or left-aligned at the top of its place. A text wider
 // than its place (a wider font than the template's) grows it, around its

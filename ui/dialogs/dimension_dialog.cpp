@@ -1,7 +1,10 @@
+// The Dimension dialog: its sizes, their one stop in the tab chain, and what
+// OK and Cancel leave in the model.
 #include "ui/dialogs/dimension_dialog.h"
 
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 #include "ui/dialogs/dialog_layout.h"
 
@@ -32,7 +35,7 @@ DimensionDialog::DimensionDialog(ModelState& model, QWidget* parent)
   QPushButton* cancel = add_cancel_button(this, du.rect(80, 103, 50, 14));
 
   // Siblings with one parent: Qt keeps exactly one of them ticked.
-  QRadioButton* buttons[std::size(kSizeButtons)] = {};
+  static_assert(std::size(kSizeButtons) == std::tuple_size_v<decltype(size_buttons_)>);
   for (std::size_t i = 0; i < std::size(kSizeButtons); ++i) {
     const SizeButton& b = kSizeButtons[i];
     auto* radio = new QRadioButton(QString::fromLatin1(b.text), this);
@@ -45,12 +48,36 @@ DimensionDialog::DimensionDialog(ModelState& model, QWidget* parent)
     connect(radio, &QRadioButton::toggled, this, [this, id](bool on) {
       if (on) pending_choice_ = id;
     });
-    buttons[i] = radio;
+    size_buttons_[i] = radio;
   }
   add_group_box(this, QString(), du.rect(40, 7, 68, 90));
 
-  chain_tab_order({ok, cancel, buttons[0], buttons[1], buttons[2], buttons[3], buttons[4]});
+  chain_tab_order({ok, cancel, size_buttons_[0], size_buttons_[1], size_buttons_[2],
+                   size_buttons_[3], size_buttons_[4]});
   ok->setFocus();
+}
+
+bool DimensionDialog::is_size_button(const QWidget* widget) const {
+  return widget && std::find(size_buttons_.begin(), size_buttons_.end(), widget) !=
+                       size_buttons_.end();
+}
+
+bool DimensionDialog::focusNextPrevChild(bool next) {
+  const bool from_sizes = is_size_button(focusWidget());
+  if (!QDialog::focusNextPrevChild(next)) return false;
+  if (from_sizes) {
+    // On past the other sizes; at most once per size, as the chain is a loop.
+    for (std::size_t i = 0; i < size_buttons_.size() && is_size_button(focusWidget()); ++i) {
+      if (!QDialog::focusNextPrevChild(next)) return false;
+    }
+    return true;
+  }
+  if (is_size_button(focusWidget())) {
+    for (QRadioButton* button : size_buttons_) {
+      if (button->isChecked()) button->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    }
+  }
+  return true;
 }
 
 void DimensionDialog::accept() {

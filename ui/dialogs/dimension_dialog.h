@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 
 #include "model/model_state.h"
 
@@ -29,9 +30,18 @@ class DimensionDialog : public QDialog {
   void accept() override;  // OK
   void reject() override;  // Cancel, Esc and the close box
 
+ protected:
+  // The sizes are one stop of the tab chain: Tab or Shift+Tab into them
+  // lands on the ticked size, and from it leaves them (the arrow keys move
+  // between the sizes).
+  bool focusNextPrevChild(bool next) override;
+
  private:
+  bool is_size_button(const QWidget* widget) const;
+
   ModelState& model_;
   int pending_choice_;
+  std::array<QRadioButton*, 5> size_buttons_{};
 };
 
 }  // namespace ombrisk

@@ -1,3 +1,5 @@
+// The Display dialog: its fields, and what OK writes back under the model
+// lock.
 #include "ui/dialogs/display_dialog.h"
 
 #include <QCheckBox>
@@ -24,6 +26,8 @@ DisplayDialog::DisplayDialog(ModelState& model, std::timed_mutex* model_lock, QW
   add_label(this, QStringLiteral("Min P"), du.rect(25, 68, 40, 8), Qt::AlignHCenter);
   add_label(this, QStringLiteral("Max P"), du.rect(100, 68, 40, 8), Qt::AlignHCenter);
   time_ = add_edit(this, kTime, du.rect(25, 18, 40, 14));
+  // The largest interval, which a negative entry gives, shows whole.
+  widen_for(time_, QStringLiteral("4294967295"));
   add_label(this, QStringLiteral("Time (ms)"), du.rect(30, 33, 31, 8), Qt::AlignLeft);
   display_interval_ = add_edit(this, kDisplayInterval, du.rect(100, 18, 40, 14));
   add_label(this, QStringLiteral("Display int"), du.rect(100, 33, 40, 8), Qt::AlignHCenter);

@@ -1,3 +1,4 @@
+// The Parameters dialog: its fields, and what OK writes back.
 #include "ui/dialogs/parameters_dialog.h"
 
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// The Stomata dialog's position lists written as text and read back.
 #include "ui/dialogs/stoma_lists.h"
 
 #include <cstddef>

@@ -1,17 +1,18 @@
+// The Stomata dialog: its controls in dialog units, and what OK, Cancel,
+// "Randomize" and "Apply" do to the model.
 #include "ui/dialogs/stomata_dialog.h"
 
 #include <QEvent>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextOption>
-#include <cmath>
 #include <string>
 
 #include "datafile/c_text.h"
 #include "model/commands.h"
+#include "ui/dialogs/dialog_layout.h"
 #include "ui/dialogs/stoma_lists.h"
 
 namespace ombrisk {
@@ -23,16 +24,6 @@ const QString kErrorCaption = QStringLiteral("Error");
 // Fields hold at most this many characters when they are read.
 constexpr std::size_t kFieldReadLimit = 30;
 
-// Dialog units at the dialog's 8-point font: about 1.5 pixels across and
-// 1.625 down.
-QRect dialog_units(int x, int y, int width, int height) {
-  auto across = [](int v) { return static_cast<int>(std::lround(v * 1.5)); };
-  auto down = [](int v) { return static_cast<int>(std::lround(v * 1.625)); };
-  return QRect(across(x), down(y), across(width), down(height));
-}
-
-void name_control(QWidget* w, int id) { w->setObjectName(QStringLiteral("control_%1").arg(id)); }
-
 std::string field_text(const QLineEdit* edit) {
   return std::string(first_chars(edit->text().toStdString(), kFieldReadLimit));
 }
@@ -42,8 +33,6 @@ std::string field_text(const QLineEdit* edit) {
 StomataDialog::StomataDialog(ModelState& model, Random& random, MessageFn message,
                              QWidget* parent)
     : QDialog(parent), model_(model), random_(random), message_(std::move(message)) {
-  setWindowTitle(QStringLiteral("Stomata"));
-  setModal(true);
   build_controls();
   fill_fields();
   fill_stoma_lists();
@@ -54,18 +43,13 @@ StomataDialog::StomataDialog(ModelState& model, Random& random, MessageFn messag
 }
 
 void StomataDialog::build_controls() {
-  const QRect frame = dialog_units(0, 0, 232, 167);
-  setFixedSize(frame.size());
+  const DialogUnits du(font());
+  frame_dialog(this, QStringLiteral("Stomata"), du, 232, 167);
 
-  // Created in the order of the tab chain.
-  ok_ = new QPushButton(QStringLiteral("OK"), this);
-  ok_->setGeometry(dialog_units(56, 138, 50, 14));
-  ok_->setDefault(true);
-  name_control(ok_, kOk);
-
-  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
-  cancel_->setGeometry(dialog_units(125, 138, 50, 14));
-  name_control(cancel_, kCancel);
+  // Created in the order of the tab chain. OK reaches accept(), which checks
+  // the count and the lists before it closes the dialog.
+  ok_ = add_ok_button(this, du.rect(56, 138, 50, 14));
+  cancel_ = add_cancel_button(this, du.rect(125, 138, 50, 14));
 
   // The lists wrap their one long line at blanks and scroll only downwards.
   auto make_list = [this](int id, QRect place) {
@@ -80,64 +64,30 @@ void StomataDialog::build_controls() {
     name_control(list, id);
     return list;
   };
-  rows_list_ = make_list(kRowsList, dialog_units(19, 47, 87, 32));
-  columns_list_ = make_list(kColumnsList, dialog_units(126, 47, 87, 32));
+  rows_list_ = make_list(kRowsList, du.rect(19, 47, 87, 32));
+  columns_list_ = make_list(kColumnsList, du.rect(126, 47, 87, 32));
+  add_label(this, QStringLiteral("Stomata - rows"), du.rect(37, 80, 48, 8), Qt::AlignLeft);
+  add_label(this, QStringLiteral("Stomata - columns"), du.rect(137, 80, 59, 8), Qt::AlignLeft);
 
-  auto make_label = [this](const QString& text, QRect place, Qt::Alignment align) {
-    auto* label = new QLabel(text, this);
-    label->setAlignment(align | Qt::AlignTop);
-    // The template's boxes fit its small font; grow a label that the present
-    // font would clip, keeping its left edge or its centre.
-    const QSize hint = label->sizeHint();
-    if (hint.height() > place.height()) place.setHeight(hint.height());
-    if (const int extra = hint.width() - place.width(); extra > 0) {
-      if (align & Qt::AlignHCenter) {
-        place.adjust(-extra / 2, 0, extra - extra / 2, 0);
-      } else {
-        place.setWidth(hint.width());
-      }
-    }
-    label->setGeometry(place);
-    return label;
-  };
-  make_label(QStringLiteral("Stomata - rows"), dialog_units(37, 80, 48, 8), Qt::AlignLeft);
-  make_label(QStringLiteral("Stomata - columns"), dialog_units(137, 80, 59, 8), Qt::AlignLeft);
+  randomize_ = add_push_button(this, kRandomize, QStringLiteral("Randomize"),
+                               du.rect(90, 110, 50, 14));
 
-  randomize_ = new QPushButton(QStringLiteral("Randomize"), this);
-  randomize_->setGeometry(dialog_units(90, 110, 50, 14));
-  randomize_->setAutoDefault(false);
-  name_control(randomize_, kRandomize);
+  spacing_ = add_edit(this, kSpacing, du.rect(30, 95, 40, 14));
+  border_ = add_edit(this, kBorder, du.rect(158, 97, 40, 14));
+  add_label(this, QStringLiteral("border"), du.rect(158, 113, 40, 8), Qt::AlignHCenter);
+  add_label(this, QStringLiteral("spacing"), du.rect(29, 111, 40, 8), Qt::AlignHCenter);
+  count_ = add_edit(this, kCount, du.rect(58, 16, 40, 14));
+  add_label(this, QStringLiteral("Stomata"), du.rect(58, 30, 40, 8), Qt::AlignHCenter);
 
-  auto make_field = [this](int id, QRect place) {
-    auto* field = new QLineEdit(this);
-    field->setGeometry(place);
-    field->setAlignment(Qt::AlignCenter);
-    name_control(field, id);
-    return field;
-  };
-  spacing_ = make_field(kSpacing, dialog_units(30, 95, 40, 14));
-  border_ = make_field(kBorder, dialog_units(158, 97, 40, 14));
-  make_label(QStringLiteral("border"), dialog_units(158, 113, 40, 8), Qt::AlignHCenter);
-  make_label(QStringLiteral("spacing"), dialog_units(29, 111, 40, 8), Qt::AlignHCenter);
-  count_ = make_field(kCount, dialog_units(58, 16, 40, 14));
-  make_label(QStringLiteral("Stomata"), dialog_units(58, 30, 40, 8), Qt::AlignHCenter);
-
-  apply_ = new QPushButton(QStringLiteral("Apply"), this);
-  apply_->setGeometry(dialog_units(136, 16, 40, 14));
-  apply_->setAutoDefault(false);
-  name_control(apply_, kApply);
-  make_label(QStringLiteral("-->"), dialog_units(111, 20, 9, 8), Qt::AlignLeft);
+  apply_ = add_push_button(this, kApply, QStringLiteral("Apply"), du.rect(136, 16, 40, 14));
+  add_label(this, QStringLiteral("-->"), du.rect(111, 20, 9, 8), Qt::AlignLeft);
 
   // Only the default button answers the Enter key.
-  ok_->setAutoDefault(false);
-  cancel_->setAutoDefault(false);
+  for (QPushButton* button : {ok_, cancel_, randomize_, apply_}) button->setAutoDefault(false);
 
-  QWidget* chain[] = {ok_, cancel_, rows_list_, columns_list_, randomize_,
-                      spacing_, border_, count_, apply_};
-  for (std::size_t i = 1; i < std::size(chain); ++i) setTabOrder(chain[i - 1], chain[i]);
+  chain_tab_order({ok_, cancel_, rows_list_, columns_list_, randomize_, spacing_, border_, count_,
+                   apply_});
 
-  connect(ok_, &QPushButton::clicked, this, &StomataDialog::ok_pressed);
-  connect(cancel_, &QPushButton::clicked, this, &StomataDialog::reject);
   connect(randomize_, &QPushButton::clicked, this, &StomataDialog::randomize_pressed);
   connect(apply_, &QPushButton::clicked, this, &StomataDialog::apply_pressed);
 }
@@ -184,7 +134,7 @@ void StomataDialog::place_at_random() {
   show_placement(randomize_stomata(model_, random_));
 }
 
-void StomataDialog::ok_pressed() {
+void StomataDialog::accept() {
   int border = 0;
   if (!read_border(border)) return;
   model_.dialog_accepted = 1;
@@ -217,7 +167,7 @@ void StomataDialog::ok_pressed() {
   }
   t.stoma_col = std::move(cols);
   t.stoma_row = std::move(rows);
-  accept();
+  QDialog::accept();
 }
 
 void StomataDialog::randomize_pressed() {

@@ -44,6 +44,9 @@ class StomataDialog : public QDialog {
   // sums up the rest.
   static constexpr int kIllegalMessagesShown = 3;
 
+  // OK: closes the dialog only when the count fits the lattice and every
+  // listed position lies on it.
+  void accept() override;
   // Cancel, the Esc key and the close box.
   void reject() override;
 
@@ -56,7 +59,6 @@ class StomataDialog : public QDialog {
   void fill_stoma_lists();
   void take_copies();
 
-  void ok_pressed();
   void randomize_pressed();
   void apply_pressed();
 

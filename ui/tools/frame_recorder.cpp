@@ -1,3 +1,4 @@
+// The frame queue, and the thread that writes its frames as PNG files.
 #include "ui/tools/frame_recorder.h"
 
 #include <QDir>

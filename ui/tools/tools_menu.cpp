@@ -1,3 +1,5 @@
+// The Tools menu's actions, the frames taken from the lattice view's paints,
+// and data files dropped on the window.
 #include "ui/tools/tools_menu.h"
 
 #include <QAction>
@@ -20,6 +22,7 @@
 #include "ui/window/lattice_view.h"
 #include "ui/window/main_window.h"
 #include "ui/tools/mean_p_plot_window.h"
+#include "ui/tools/window_placement.h"
 #include "ui/window/model_lock.h"
 #include "picture/picture_file.h"
 #include "ui/resources/command_ids.h"
@@ -122,6 +125,11 @@ void ToolsController::stop_recording() {
 }
 
 void ToolsController::show_plot() {
+  // Beside the main window the first time; later where the user left it.
+  if (!plot_window_placed_) {
+    move_beside(*plot_window_, window_);
+    plot_window_placed_ = true;
+  }
   plot_window_->show();
   plot_window_->raise();
   plot_window_->activateWindow();

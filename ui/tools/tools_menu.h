@@ -78,6 +78,7 @@ class ToolsController : public QObject {
   QAction* record_frames_ = nullptr;
   QAction* plot_ = nullptr;
   MeanPPlotWindow* plot_window_ = nullptr;
+  bool plot_window_placed_ = false;
   PathChooser choose_picture_file_;
   PathChooser choose_frame_folder_;
 

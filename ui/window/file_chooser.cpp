@@ -1,3 +1,4 @@
+// The open-file dialog of "Load params".
 #include "ui/window/file_chooser.h"
 
 #include <QDir>

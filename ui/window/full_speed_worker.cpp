@@ -1,3 +1,5 @@
+// The full-speed loop: one step at a time under model_mutex, and its
+// reports through the callbacks.
 #include "ui/window/full_speed_worker.h"
 
 #include <climits>

@@ -1,3 +1,5 @@
+// Painting the client area under model_mutex, and the message when the lock
+// does not come in time.
 #include "ui/window/lattice_view.h"
 
 #include <QFontMetrics>

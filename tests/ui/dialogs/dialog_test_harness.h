@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFont>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
@@ -52,16 +53,34 @@ inline QList<int> tab_chain(QDialog& d, int first_id) {
   return ids;
 }
 
+// The application font for the guard's lifetime: dialogs opened meanwhile
+// take it.
+struct FontGuard {
+  const QFont before = QApplication::font();
+  explicit FontGuard(const QFont& font) { QApplication::setFont(font); }
+  ~FontGuard() { QApplication::setFont(before); }
+};
+
+// The application's font half as large again, as a screen of 144 dpi gives.
+inline QFont large_font() {
+  QFont font = QApplication::font();
+  font.setPointSizeF(font.pointSizeF() * 1.5);
+  return font;
+}
+
 struct Harness {
   std::unique_ptr<ombrisk::MainWindow> window;
   QStringList messages;  // "caption: text", each shown without an owner
+  QList<QMessageBox::Icon> icons;  // the icon of each message
 
   void open() {
     messages.clear();
+    icons.clear();
     window = std::make_unique<ombrisk::MainWindow>();
     window->set_message_sink([this](const QString& text, const QString& caption,
-                                    QMessageBox::Icon, QWidget* owner) {
+                                    QMessageBox::Icon icon, QWidget* owner) {
       messages << caption + ": " + text + (owner ? " (owned)" : "");
+      icons << icon;
     });
   }
   void close() { window.reset(); }

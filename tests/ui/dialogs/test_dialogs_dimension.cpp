@@ -1,9 +1,11 @@
 // The Dimension dialog through its command: the ticked size, the rebuild
-// after OK, nothing after Cancel, the placement messages; and for all three
-// dialogs that every text fits its control inside the dialog.
+// after OK, nothing after Cancel, the placement messages, tabbing through the
+// sizes; and for all four dialogs that every text fits its control inside the
+// dialog, at the usual font and at a large one.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -11,6 +13,7 @@
 #include "dialog_test_harness.h"
 #include "model/model_state.h"
 #include "ui/dialogs/dimension_dialog.h"
+#include "ui/dialogs/stomata_dialog.h"
 #include "ui/resources/command_ids.h"
 
 using namespace ombrisk;
@@ -25,6 +28,29 @@ bool every_p_zero(const ModelState& m) {
     if (v != 0.0) return false;
   }
   return true;
+}
+
+// Every control lies inside its dialog and no text is wider than its
+// control. Controls do not overlap, but for the template's own one dialog
+// unit between a field and the label under it.
+void check_fit(QDialog& d) {
+  const QRect inside = d.rect();
+  QList<QWidget*> solid;
+  for (QWidget* c : d.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    QVERIFY2(inside.contains(c->geometry()), qPrintable(d.windowTitle() + ": " + c->objectName()));
+    if (qobject_cast<QGroupBox*>(c)) continue;
+    const bool has_text = qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c);
+    if (has_text) {
+      QVERIFY2(c->sizeHint().width() <= c->width(),
+               qPrintable(d.windowTitle() + ": " + c->objectName()));
+    }
+    for (QWidget* other : solid) {
+      const QRect common = other->geometry() & c->geometry();
+      QVERIFY2(common.isEmpty() || common.height() <= 3,
+               qPrintable(d.windowTitle() + ": " + c->objectName()));
+    }
+    solid << c;
+  }
 }
 
 }  // namespace
@@ -120,29 +146,70 @@ class TestDialogsDimension : public QObject {
     QVERIFY(stomata_inside_lattice(m()));
   }
 
-  // Every control lies inside its dialog and no text is wider than its
-  // control. Controls do not overlap, but for the template's own one dialog
-  // unit between a field and the label under it.
+  // The dialogs' plain OK boxes show no icon, as the system's own do.
+  void plain_messages_show_no_icon() {
+    m().spacing = 1000;
+    QVERIFY(h.run(kCmdDimension, [&](QDialog& d) { press(d, DimensionDialog::kOk); }));
+    QVERIFY(h.run(kCmdStomata, [&](QDialog& d) {
+      type(d, StomataDialog::kCount, QStringLiteral("30000"));
+      press(d, StomataDialog::kApply);
+      control<QPlainTextEdit>(d, StomataDialog::kColumnsList)->setPlainText(QStringLiteral("-3"));
+      press(d, StomataDialog::kOk);
+    }));
+    QCOMPARE(h.messages, (QStringList{QStringLiteral("Error: Randomize Failure!!"),
+                                      QStringLiteral("Error: Too many stomata!!"),
+                                      QStringLiteral("Error: Illegal location for stomata!!")}));
+    QCOMPARE(h.icons, QList<QMessageBox::Icon>(3, QMessageBox::NoIcon));
+  }
+
+  void tab_into_the_sizes_lands_on_the_ticked_one() {
+    QVERIFY(h.run(kCmdDimension, [&](QDialog& d) {
+      d.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&d));
+      QWidget* ok = control<QWidget>(d, DimensionDialog::kOk);
+      QWidget* cancel = control<QWidget>(d, DimensionDialog::kCancel);
+      const auto key = [&d](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(d.focusWidget(), k, mods);
+        return d.focusWidget();
+      };
+      cancel->setFocus(Qt::TabFocusReason);
+      QCOMPARE(key(Qt::Key_Tab), radio(d, kDimension100));
+      QCOMPARE(key(Qt::Key_Tab), ok);  // out of the sizes, past the ones below
+      QCOMPARE(key(Qt::Key_Tab, Qt::ShiftModifier), radio(d, kDimension100));
+      QCOMPARE(key(Qt::Key_Tab, Qt::ShiftModifier), cancel);  // past the ones above
+
+      // The arrow keys move the tick; Tab away and back finds it again.
+      key(Qt::Key_Tab);
+      QCOMPARE(key(Qt::Key_Down), radio(d, kDimension200));
+      QVERIFY(radio(d, kDimension200)->isChecked());
+      QCOMPARE(key(Qt::Key_Tab), ok);
+      QCOMPARE(key(Qt::Key_Tab, Qt::ShiftModifier), radio(d, kDimension200));
+
+      // A tick set by the mouse, away from the focus, is found too.
+      radio(d, kDimension400)->click();
+      ok->setFocus(Qt::TabFocusReason);
+      QCOMPARE(key(Qt::Key_Tab, Qt::ShiftModifier), radio(d, kDimension400));
+      press(d, DimensionDialog::kOk);
+    }));
+    QCOMPARE(m().dimension_choice, kDimension400);
+  }
+
   void texts_fit_their_controls() {
-    for (int command : {kCmdDimension, kCmdDisplay, kCmdSetParams}) {
+    for (int command : {kCmdDimension, kCmdDisplay, kCmdSetParams, kCmdStomata}) {
+      QVERIFY(h.run(command, [&](QDialog& d) { check_fit(d); }));
+    }
+  }
+
+  // With a large font each dialog grows with it, and its texts still fit.
+  void texts_fit_at_a_large_font() {
+    for (int command : {kCmdDimension, kCmdDisplay, kCmdSetParams, kCmdStomata}) {
+      QSize usual_size;
+      QVERIFY(h.run(command, [&](QDialog& d) { usual_size = d.size(); }));
+      const FontGuard large(large_font());
       QVERIFY(h.run(command, [&](QDialog& d) {
-        const QRect inside = d.rect();
-        QList<QWidget*> solid;
-        for (QWidget* c : d.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-          QVERIFY2(inside.contains(c->geometry()), qPrintable(d.windowTitle()));
-          if (qobject_cast<QGroupBox*>(c)) continue;
-          const bool has_text = qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c);
-          if (has_text) {
-            QVERIFY2(c->sizeHint().width() <= c->width(),
-                     qPrintable(d.windowTitle() + ": " + c->objectName()));
-          }
-          for (QWidget* other : solid) {
-            const QRect common = other->geometry() & c->geometry();
-            QVERIFY2(common.isEmpty() || common.height() <= 3,
-                     qPrintable(d.windowTitle() + ": " + c->objectName()));
-          }
-          solid << c;
-        }
+        QVERIFY2(d.width() > usual_size.width() * 1.3 && d.height() > usual_size.height() * 1.3,
+                 qPrintable(d.windowTitle()));
+        check_fit(d);
       }));
     }
   }

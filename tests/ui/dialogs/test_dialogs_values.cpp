@@ -115,6 +115,26 @@ class TestDialogsValues : public QObject {
     }));
   }
 
+  // The largest interval, which -1 gives, is seen whole at the usual font and
+  // at a large one: the field looks the same with its cursor at either end,
+  // as it would not if it had to scroll.
+  void display_shows_the_largest_interval_whole() {
+    disp().timer_interval_ms = 4294967295u;
+    const auto shown_whole = [&] {
+      QVERIFY(h.run(kCmdDisplay, [&](QDialog& d) {
+        QLineEdit* time = field(d, Dis::kTime);
+        QCOMPARE(time->text(), QStringLiteral("4294967295"));
+        time->setCursorPosition(0);
+        const QImage start = time->grab().toImage();
+        time->setCursorPosition(time->text().size());
+        QCOMPARE(time->grab().toImage(), start);
+      }));
+    };
+    shown_whole();
+    const FontGuard large(large_font());
+    shown_whole();
+  }
+
   void display_cancel_and_esc_change_nothing() {
     const DisplaySettings before = disp();
     QTimer* timer = h.window->step_timer();
