@@ -185,23 +185,12 @@ class Runner {
     while (done < n) {
       long long batch = std::min(n - done, until_check);
       if (tracing || framing) batch = std::min<long long>(batch, every_ - m_.step % every_);
-      if (facts_.diverged_step < 0) {
-        for (long long i = 0; i < batch; ++i) {
-          advance_step(m_);
-          m_.step += 1;
-          if (step_diverged(m_)) {
-            diverged();
-            for (++i; i < batch; ++i) {
-              advance_step(m_);
-              m_.step += 1;
-            }
-          }
-        }
-      } else {
-        for (long long i = 0; i < batch; ++i) {
-          advance_step(m_);
-          m_.step += 1;
-        }
+      for (long long i = 0; i < batch; ++i) {
+        advance_step(m_);
+        m_.step += 1;
+        // Read from the step's own statistics while the display range is
+        // automatic; a range fixed by hand costs a pass over the lattice.
+        if (facts_.diverged_step < 0 && step_diverged(m_)) diverged();
       }
       facts_.steps_run += batch;
       done += batch;
