@@ -186,11 +186,14 @@ class Runner {
       long long batch = std::min(n - done, until_check);
       if (tracing || framing) batch = std::min<long long>(batch, every_ - m_.step % every_);
       for (long long i = 0; i < batch; ++i) {
-        advance_step(m_);
-        m_.step += 1;
-        // Read from the step's own statistics while the display range is
-        // automatic; a range fixed by hand costs a pass over the lattice.
-        if (facts_.diverged_step < 0 && step_diverged(m_)) diverged();
+        if (facts_.diverged_step < 0) {
+          const bool now_diverged = advance_step_watching(m_);
+          m_.step += 1;
+          if (now_diverged) diverged();
+        } else {
+          advance_step(m_);
+          m_.step += 1;
+        }
       }
       facts_.steps_run += batch;
       done += batch;

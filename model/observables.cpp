@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/time_step.h"
+
 namespace ombrisk {
 
 double open_threshold(const ModelState& m, const ObservableSettings& settings) {
@@ -72,6 +74,26 @@ bool step_diverged(const ModelState& m) {
   if (std::isfinite(m.mean_p) && m.display.auto_p_range == 1 && m.step > 0)
     return m.display.p_display_min < kDivergedBelow;
   return lattice_diverged(m);
+}
+
+bool advance_step_watching(ModelState& m) {
+  DisplaySettings& d = m.display;
+  if (d.auto_p_range == 1) {
+    advance_step(m);
+  } else {
+    // The bounds play no part in the new p values or mean p.
+    const double low = d.p_display_min;
+    const double high = d.p_display_max;
+    d.auto_p_range = 1;
+    advance_step(m);
+    d.auto_p_range = 0;
+    const double step_low = d.p_display_min;
+    d.p_display_min = low;
+    d.p_display_max = high;
+    if (std::isfinite(m.mean_p)) return step_low < kDivergedBelow;
+    return lattice_diverged(m);
+  }
+  return std::isfinite(m.mean_p) ? d.p_display_min < kDivergedBelow : lattice_diverged(m);
 }
 
 Observables observe(const ModelState& m, const ObservableSettings& settings) {

@@ -56,6 +56,13 @@ bool lattice_diverged(const ModelState& m);
 // is scanned only when they do not. For calling after every step.
 bool step_diverged(const ModelState& m);
 
+// advance_step, then whether the lattice has diverged (the answer of
+// lattice_diverged) from the step's own statistics even when the p range is
+// fixed by hand: the step then gathers its bounds all the same and the
+// hand-set ones are put back, so the model ends exactly as advance_step
+// leaves it. The caller adds 1 to `step`, as after advance_step.
+bool advance_step_watching(ModelState& m);
+
 // Every quantity at once.
 Observables observe(const ModelState& m, const ObservableSettings& settings = {});
 

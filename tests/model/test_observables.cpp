@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "model/commands.h"
@@ -140,6 +141,38 @@ TEST(Observables, StepRuleAgreesWithTheScanThroughADivergingRun) {
       if (scan) first = m.step;
     }
     EXPECT_GT(first, 1) << auto_range;
+  }
+}
+
+// Watching for divergence while stepping leaves the model bit for bit as the
+// plain step does, a hand-set p range included, and gives the scan's answer.
+TEST(Observables, SteppingWhileWatchingIsThePlainStep) {
+  for (const int auto_range : {1, 0}) {
+    ModelState watched = stepped_model(50, 20, 0, 0.3);
+    watched.display.auto_p_range = auto_range;
+    watched.display.p_display_min = -7.0;
+    watched.display.p_display_max = 3.0;
+    ModelState plain = watched;
+    bool seen = false;
+    for (int i = 0; i < 2000; ++i) {
+      const bool diverged = advance_step_watching(watched);
+      advance_step(plain);
+      watched.step += 1;
+      plain.step += 1;
+      ASSERT_EQ(diverged, lattice_diverged(plain)) << "step " << plain.step;
+      seen = seen || diverged;
+      ASSERT_EQ(std::memcmp(watched.p_current.values.data(), plain.p_current.values.data(),
+                            plain.p_current.values.size() * sizeof(double)),
+                0);
+      ASSERT_EQ(std::memcmp(&watched.mean_p, &plain.mean_p, sizeof(double)), 0);
+      const DisplaySettings& w = watched.display;
+      const DisplaySettings& d = plain.display;
+      for (const auto field : {&DisplaySettings::p_display_min, &DisplaySettings::p_display_max,
+                               &DisplaySettings::j_display_min, &DisplaySettings::j_display_max})
+        ASSERT_EQ(std::memcmp(&(w.*field), &(d.*field), sizeof(double)), 0);
+      ASSERT_EQ(w.auto_p_range, d.auto_p_range);
+    }
+    EXPECT_TRUE(seen);
   }
 }
 
