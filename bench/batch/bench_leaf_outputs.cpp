@@ -58,7 +58,12 @@ double seconds_of(const std::vector<batch::Action>& run, ModelState& m, Random& 
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// OMBRISK_BENCH_THREADS sets the step's thread count (default: the model's
+// choice), to tell the records' own cost from what the pauses between steps
+// do to the step's helper threads.
 void build_large(ModelState& m, Random& random) {
+  if (const char* threads = std::getenv("OMBRISK_BENCH_THREADS"))
+    set_step_threads(std::atoi(threads));
   batch::start_model(m, random, 1);
   std::ostringstream sink;
   batch::run_actions(m, random, actions({"--size", "800", "--stomata", "20000"}), {sink, sink, false});
