@@ -390,7 +390,9 @@ seed is the row's, else --seed's, else the time. In the file names of the
 actions and of --summary, {row} stands for the row number and {NAME} for
 the row's value in column NAME. The whole manifest is checked before
 anything runs: a bad value stops the program with status 2, naming the row
-and the column. With several rows the status is the highest of the rows'.
+and the column. With several rows every row runs; the status is the first
+file error (1) or refusal (2) among them, else 3 if a placement ran out of
+attempts, else 0.
 
 Exit status: 0 done (a diverged run included); 1 a file could not be read,
 was refused or could not be written; 2 a bad command line or manifest, or

@@ -46,9 +46,17 @@ int run_one(const CommandLine& line, const ProgramOutput& output, const OneRun& 
       append_summary(one.summary, summary_header(one.extra_columns), summary_row(m, record));
   if (!error.empty()) {
     output.err << error << '\n';
-    status = std::max(status, kExitFileError);
+    status = kExitFileError;  // a file error decides the status, as in a run
   }
   return status;
+}
+
+// A file error or a refusal (1, 2) that came first stands; otherwise a
+// placement that ran out of attempts (3) shows.
+int combined_status(int so_far, int row) {
+  if (so_far == kExitFileError || so_far == kExitUsage) return so_far;
+  if (row == kExitFileError || row == kExitUsage) return row;
+  return std::max(so_far, row);
 }
 
 }  // namespace
@@ -72,7 +80,7 @@ int run_program(const CommandLine& line, ProgramOutput output) {
   for (const ManifestRun& r : runs) {
     const OneRun one{r.seed_given ? r.seed : seed, r.row, &r.actions, r.summary,
                      r.extra_columns, r.extra_values};
-    status = std::max(status, run_one(line, output, one));
+    status = combined_status(status, run_one(line, output, one));
   }
   return status;
 }

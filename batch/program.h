@@ -17,8 +17,9 @@ struct ProgramOutput {
   std::uint32_t clock_seed = 0;  // the seed when neither --seed nor the manifest gives one
 };
 
-// Returns the exit status: for manifest rows, the highest of the rows'
-// statuses (each row runs whatever the one before it gave); a manifest that
+// Returns the exit status. Every manifest row runs, whatever the one before
+// it gave; the status is the first row's file error (1) or refusal (2), else
+// 3 when a row's placement ran out of attempts, else 0. A manifest that
 // cannot be read is 1, one that is refused 2, and neither runs anything.
 int run_program(const CommandLine& line, ProgramOutput output);
 

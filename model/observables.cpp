@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/time_step.h"
+
 namespace ombrisk {
 
 double open_threshold(const ModelState& m, const ObservableSettings& settings) {
@@ -14,12 +16,24 @@ StomaObservables observe_stomata(const ModelState& m, const ObservableSettings& 
   const int count = std::min<int>(t.stoma_count, static_cast<int>(t.stoma_j.size()));
   const double threshold = open_threshold(m, settings);
   StomaObservables out;
+  // Four running sums, lane i % 4, added pairwise at the end: a fixed order,
+  // so the total is the same on every build and thread count, and one that
+  // does not wait for each addition before the next.
+  double lane[4] = {0.0, 0.0, 0.0, 0.0};
   int open = 0;
-  for (int i = 0; i < count; ++i) {
-    const double j = t.stoma_j[i];
-    out.total_j += j;
-    open += j > threshold ? 1 : 0;
+  const double* j = t.stoma_j.data();
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    for (int k = 0; k < 4; ++k) {
+      lane[k] += j[i + k];
+      open += j[i + k] > threshold ? 1 : 0;
+    }
   }
+  for (; i < count; ++i) {
+    lane[i % 4] += j[i];
+    open += j[i] > threshold ? 1 : 0;
+  }
+  out.total_j = (lane[0] + lane[1]) + (lane[2] + lane[3]);
   if (count == 0) {
     out.mean_j = std::numeric_limits<double>::quiet_NaN();
     out.open_fraction = std::numeric_limits<double>::quiet_NaN();
@@ -60,6 +74,26 @@ bool step_diverged(const ModelState& m) {
   if (std::isfinite(m.mean_p) && m.display.auto_p_range == 1 && m.step > 0)
     return m.display.p_display_min < kDivergedBelow;
   return lattice_diverged(m);
+}
+
+bool advance_step_watching(ModelState& m) {
+  DisplaySettings& d = m.display;
+  if (d.auto_p_range == 1) {
+    advance_step(m);
+  } else {
+    // The bounds play no part in the new p values or mean p.
+    const double low = d.p_display_min;
+    const double high = d.p_display_max;
+    d.auto_p_range = 1;
+    advance_step(m);
+    d.auto_p_range = 0;
+    const double step_low = d.p_display_min;
+    d.p_display_min = low;
+    d.p_display_max = high;
+    if (std::isfinite(m.mean_p)) return step_low < kDivergedBelow;
+    return lattice_diverged(m);
+  }
+  return std::isfinite(m.mean_p) ? d.p_display_min < kDivergedBelow : lattice_diverged(m);
 }
 
 Observables observe(const ModelState& m, const ObservableSettings& settings) {

@@ -36,8 +36,10 @@ struct Observables {
   bool diverged = false;
 };
 
-// The stoma table alone: as cheap as one pass over the stomata. A NaN J is
-// not open and makes the mean and total NaN.
+// The stoma table alone: as cheap as one pass over the stomata. The total is
+// summed in four lanes (stoma i in lane i % 4, the lanes added as
+// (0 + 1) + (2 + 3)), a fixed order. A NaN J is not open and makes the mean
+// and total NaN.
 StomaObservables observe_stomata(const ModelState& m, const ObservableSettings& settings);
 
 // Least and greatest p over the lattice. With the automatic p range after a
@@ -53,6 +55,13 @@ bool lattice_diverged(const ModelState& m);
 // where they decide it (finite mean p and the automatic p range); the lattice
 // is scanned only when they do not. For calling after every step.
 bool step_diverged(const ModelState& m);
+
+// advance_step, then whether the lattice has diverged (the answer of
+// lattice_diverged) from the step's own statistics even when the p range is
+// fixed by hand: the step then gathers its bounds all the same and the
+// hand-set ones are put back, so the model ends exactly as advance_step
+// leaves it. The caller adds 1 to `step`, as after advance_step.
+bool advance_step_watching(ModelState& m);
 
 // Every quantity at once.
 Observables observe(const ModelState& m, const ObservableSettings& settings = {});

@@ -351,3 +351,27 @@ TEST(LeafRuns, VersionIsPrintedAndNothingRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every row runs whatever the one before it gave; a placement that ran out
+// of attempts shows in the status, and each row's own status in its row.
+TEST(LeafRuns, EveryRowRunsAndTheStatusTellsTheWorst) {
+  TempDir dir;
+  write_text(dir.path() / "m.csv", "spacing,stomata,steps\n1000,2,1\n1,5,1\n");
+  ProgramResult r = run_batch(dir.path(), {"--manifest", "m.csv", "--rows", "1-2", "--seed", "1",
+                                           "--summary", "s.csv"});
+  EXPECT_EQ(r.status, 3) << r.err;
+  auto rows = read_table(dir.path() / "s.csv");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].at("exit_status"), "3");
+  EXPECT_EQ(rows[1].at("exit_status"), "0");
+  EXPECT_EQ(rows[1].at("stomata"), "5");
+
+  // A file error in a later row decides the status over the placement.
+  r = run_batch(dir.path(), {"--manifest", "m.csv", "--rows", "1-2", "--seed", "1", "--save",
+                             "{row}/x.dat"});
+  EXPECT_EQ(r.status, 1) << r.err;
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "model/commands.h"
@@ -34,23 +35,24 @@ ModelState stepped_model(int side, int stomata, int steps, double kepi = 0.1) {
 }
 
 TEST(Observables, StomaQuantitiesMatchThePlainSums) {
-  ModelState m = stepped_model(50, 120, 300);
+  ModelState m = stepped_model(50, 123, 300);  // not a multiple of four
   // Stomata on either side of Jmax / 2 after 300 steps, so the fraction is
   // neither 0 nor 1 for some threshold; the test tries several.
   for (const double threshold : {kNaN, 0.0, 0.3, 0.9, 2.0}) {
     ObservableSettings s;
     s.open_threshold = threshold;
     const double limit = std::isnan(threshold) ? m.params.Jmax / 2 : threshold;
-    double total = 0.0;
+    double lane[4] = {};
     int open = 0;
     for (int i = 0; i < m.stomata.stoma_count; ++i) {
-      total += m.stomata.stoma_j[i];
+      lane[i % 4] += m.stomata.stoma_j[i];
       if (m.stomata.stoma_j[i] > limit) ++open;
     }
+    const double total = (lane[0] + lane[1]) + (lane[2] + lane[3]);
     const Observables o = observe(m, s);
     EXPECT_EQ(o.stomata.total_j, total);
-    EXPECT_EQ(o.stomata.mean_j, total / 120);
-    EXPECT_EQ(o.stomata.open_fraction, open / 120.0) << threshold;
+    EXPECT_EQ(o.stomata.mean_j, total / 123);
+    EXPECT_EQ(o.stomata.open_fraction, open / 123.0) << threshold;
     EXPECT_EQ(o.mean_p, m.mean_p);
     EXPECT_FALSE(o.diverged);
   }
@@ -139,6 +141,38 @@ TEST(Observables, StepRuleAgreesWithTheScanThroughADivergingRun) {
       if (scan) first = m.step;
     }
     EXPECT_GT(first, 1) << auto_range;
+  }
+}
+
+// Watching for divergence while stepping leaves the model bit for bit as the
+// plain step does, a hand-set p range included, and gives the scan's answer.
+TEST(Observables, SteppingWhileWatchingIsThePlainStep) {
+  for (const int auto_range : {1, 0}) {
+    ModelState watched = stepped_model(50, 20, 0, 0.3);
+    watched.display.auto_p_range = auto_range;
+    watched.display.p_display_min = -7.0;
+    watched.display.p_display_max = 3.0;
+    ModelState plain = watched;
+    bool seen = false;
+    for (int i = 0; i < 2000; ++i) {
+      const bool diverged = advance_step_watching(watched);
+      advance_step(plain);
+      watched.step += 1;
+      plain.step += 1;
+      ASSERT_EQ(diverged, lattice_diverged(plain)) << "step " << plain.step;
+      seen = seen || diverged;
+      ASSERT_EQ(std::memcmp(watched.p_current.values.data(), plain.p_current.values.data(),
+                            plain.p_current.values.size() * sizeof(double)),
+                0);
+      ASSERT_EQ(std::memcmp(&watched.mean_p, &plain.mean_p, sizeof(double)), 0);
+      const DisplaySettings& w = watched.display;
+      const DisplaySettings& d = plain.display;
+      for (const auto field : {&DisplaySettings::p_display_min, &DisplaySettings::p_display_max,
+                               &DisplaySettings::j_display_min, &DisplaySettings::j_display_max})
+        ASSERT_EQ(std::memcmp(&(w.*field), &(d.*field), sizeof(double)), 0);
+      ASSERT_EQ(w.auto_p_range, d.auto_p_range);
+    }
+    EXPECT_TRUE(seen);
   }
 }
 
