@@ -1,27 +1,47 @@
-"""Command line of the sweep tools, for the forms that run the chunks without
-Snakemake (a Slurm job array, GNU parallel):
+"""Command line of the sweep tools, called by the workflow's rules and usable
+without Snakemake (a Slurm job array, GNU parallel):
 
-  python3 -m ombrisk_sweep prepare DESCRIPTION OUT   manifest.csv and chunks.txt
-  python3 -m ombrisk_sweep run-chunk ...             one chunk (see --help)
+  python3 -m ombrisk_sweep prepare DESCRIPTION OUT
+      writes OUT/manifest.csv and OUT/chunks.txt ("K A-B" per chunk)
+  python3 -m ombrisk_sweep run-chunk --help
+      runs one chunk of manifest rows in one ombrisk-batch process
+  python3 -m ombrisk_sweep gather MANIFEST RESULTS SUMMARY...
+      checks the summaries against the manifest and writes RESULTS
+  python3 -m ombrisk_sweep report DESCRIPTION RESULTS CHUNKS TEXT PNG [STARTED]
+      writes the report and its plot (PNG "-" for none), with the times
+      the chunks left in the folder CHUNKS; STARTED, the time (seconds since
+      1970) this run of the workflow began, makes the wall time its own
 """
 
 import sys
 
-from . import description, manifest, run_chunk
+from . import description, gather, manifest, report, run_chunk
 
 
 def main(argv) -> int:
-    if len(argv) >= 1 and argv[0] == "run-chunk":
-        return run_chunk.main(argv[1:])
-    if len(argv) == 3 and argv[0] == "prepare":
-        try:
-            sweep = description.load(argv[1])
-        except description.DescriptionError as e:
-            print(e, file=sys.stderr)
-            return 2
-        _, table, chunks = manifest.prepare(sweep, argv[2])
-        print(f"{argv[2]}: {len(table)} runs in {len(chunks)} chunks")
-        return 0
+    command, args = (argv[0], argv[1:]) if argv else ("", [])
+    try:
+        if command == "run-chunk":
+            return run_chunk.main(args)
+        if command == "prepare" and len(args) == 2:
+            _, table, chunks = manifest.prepare(description.load(args[0]), args[1])
+            print(f"{args[1]}: {len(table)} runs in {len(chunks)} chunks")
+            return 0
+        if command == "gather" and len(args) >= 3:
+            runs = gather.write_results(args[0], args[2:], args[1])
+            print(f"{args[1]}: {runs} runs")
+            return 0
+        if command == "report" and len(args) in (5, 6):
+            sweep = description.load(args[0])
+            timings = report.chunk_timings(args[2], sweep.runs, sweep.chunk)
+            png = None if args[4] == "-" else args[4]
+            started = float(args[5]) if len(args) == 6 else None
+            text = report.write_report(sweep, args[1], timings, args[3], png, started)
+            print(text, end="")
+            return 0
+    except (description.DescriptionError, gather.GatherError, ValueError, OSError) as e:
+        print(f"ombrisk_sweep {command}: {e}", file=sys.stderr)
+        return 1
     print(__doc__.strip(), file=sys.stderr)
     return 2
 

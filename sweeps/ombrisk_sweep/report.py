@@ -7,6 +7,8 @@ import json
 import math
 import pathlib
 import statistics
+import time
+from dataclasses import dataclass
 
 from .description import Sweep
 from .gather import read_summary
@@ -23,17 +25,28 @@ def _number(text: str) -> float:
         return math.nan
 
 
-def chunk_times(timing_paths) -> tuple[float, float]:
-    """(wall, busy): from the first chunk's start to the last one's end, and
-    the chunks' own times added up."""
+@dataclass
+class Times:
+    wall: float
+    busy: float  # the timed chunks' own times added up
+    timed: int  # chunks that left their times
+    ran: int | None  # chunks run by this run of the workflow, when known
+
+
+def chunk_times(timing_paths, started: float | None = None, now: float | None = None) -> Times:
+    """With `started` (when this run of the workflow began) the wall time is
+    this run's, up to `now`; without it, from the first chunk's start to the
+    last one's end."""
     spans = []
     for p in timing_paths:
         t = json.loads(pathlib.Path(p).read_text(encoding="utf-8"))
-        spans.append((t["start"], t["end"]))
-    if not spans:
-        return 0.0, 0.0
-    wall = max(e for _, e in spans) - min(s for s, _ in spans)
-    return wall, sum(e - s for s, e in spans)
+        spans.append((float(t["start"]), float(t["end"])))
+    busy = sum(e - s for s, e in spans)
+    if started is not None:
+        now = time.time() if now is None else now
+        return Times(now - started, busy, len(spans), sum(s >= started for s, _ in spans))
+    wall = max(e for _, e in spans) - min(s for s, _ in spans) if spans else 0.0
+    return Times(wall, busy, len(spans), None)
 
 
 def point_statistics(table, observable: str, keys: list[str]):
@@ -89,7 +102,7 @@ def plot(sweep: Sweep, table, png_path) -> str:
             "standard deviation over the runs at each point, diverged runs left out")
 
 
-def report_text(sweep: Sweep, header, table, chunks: int, wall: float, busy: float,
+def report_text(sweep: Sweep, header, table, chunks: int, times: Times,
                 plot_line: str | None) -> str:
     diverged = [r["run_id"] for r in table if r.get(DIVERGED) == "1"]
     placement = [r["run_id"] for r in table if r.get(EXIT_STATUS) == "3"]
@@ -106,8 +119,13 @@ def report_text(sweep: Sweep, header, table, chunks: int, wall: float, busy: flo
     ]
     if placement:
         lines.append(f"Placement ran out of attempts: {len(placement)} (run_id {ids(placement)})")
-    lines.append(f"Wall time: {wall:.2f} s from the first chunk's start to the last one's end;"
-                 f" the chunks' own times add up to {busy:.2f} s")
+    if times.ran is None:
+        wall = f"Wall time: {times.wall:.2f} s from the first chunk's start to the last one's end"
+    else:
+        wall = (f"Wall time: {times.wall:.2f} s for this run of the workflow, which ran "
+                f"{times.ran} of the {chunks} chunks")
+    lines.append(wall + f"; the chunks' own times add up to {times.busy:.2f} s"
+                 + (f" ({times.timed} of {chunks} chunks timed)" if times.timed != chunks else ""))
     if plot_line:
         lines.append(f"Plot: {plot_line}")
     p = sweep.plot
@@ -124,10 +142,10 @@ def report_text(sweep: Sweep, header, table, chunks: int, wall: float, busy: flo
     return "\n".join(lines) + "\n"
 
 
-def write_report(sweep: Sweep, results_path, timing_paths, text_path, png_path) -> str:
-    timing_paths = list(timing_paths)
+def write_report(sweep: Sweep, results_path, timing_paths, text_path, png_path,
+                 started: float | None = None, now: float | None = None) -> str:
     header, table = read_summary(results_path)
-    wall, busy = chunk_times(timing_paths)
+    times = chunk_times(timing_paths, started, now)
     p = sweep.plot
     if p.observable not in header:
         numeric = [c for c in header if table and math.isfinite(_number(table[0][c]))]
@@ -135,8 +153,18 @@ def write_report(sweep: Sweep, results_path, timing_paths, text_path, png_path) 
                          "numeric columns are " + ", ".join(numeric))
     if p.x is None:
         plot_line = "none, the sweep has no axes"
+    elif png_path is None:
+        plot_line = None
     else:
         plot_line = plot(sweep, table, png_path)
-    text = report_text(sweep, header, table, len(timing_paths), wall, busy, plot_line)
+    chunks = -(-len(table) // sweep.chunk)
+    text = report_text(sweep, header, table, chunks, times, plot_line)
     pathlib.Path(text_path).write_text(text, encoding="utf-8")
     return text
+
+
+def chunk_timings(chunks_dir, runs: int, chunk: int) -> list[pathlib.Path]:
+    """The times the sweep's chunks left beside their summaries (chunk_K.json),
+    for those that have them."""
+    paths = (pathlib.Path(chunks_dir) / f"chunk_{k}.json" for k in range(1, -(-runs // chunk) + 1))
+    return [p for p in paths if p.exists()]

@@ -244,14 +244,24 @@ class ReportTest(unittest.TestCase):
         self.assertEqual(lines[0], "Sweep sweep: 12 runs (2 kepi x 2 stomata x 3 replicates) "
                                    "in 3 chunks of up to 4")
         self.assertEqual(lines[1], "Diverged: 1 (run_id 4)")
-        self.assertIn("Wall time: 4.50 s", lines[2])
+        self.assertIn("Wall time: 4.50 s from the first chunk", lines[2])
         self.assertIn("add up to 6.00 s", lines[2])
         # kepi 0.1, 10 stomata: replicates give 1.01, 1.02, 1.03.
         self.assertIn("0.1  10  1.02  0.01  3  0", lines)
-        # kepi 0.2, 20 stomata: run 4 diverged and run 7 has no value.
-        self.assertIn("0.2  20  4.03  0  1  2", lines)
-        # kepi 0.2, 10 stomata: run 7 left out.
-        self.assertIn("0.2  10  2.025  0.00707  2  1", lines)
+        # kepi 0.2, 20 stomata: run 4 (replicate 1) diverged.
+        self.assertIn("0.2  20  4.025  0.00707  2  1", lines)
+        # kepi 0.2, 10 stomata: run 7 (replicate 2) has no finite value.
+        self.assertIn("0.2  10  2.02  0.0141  2  1", lines)
+
+    def test_wall_time_of_this_run_of_the_workflow(self):
+        with tempfile.TemporaryDirectory() as d:
+            paths = []
+            for i, (start, end) in enumerate([(100.0, 103.0), (103.0, 104.5)]):
+                paths.append(pathlib.Path(d, f"chunk_{i + 1}.json"))
+                paths[-1].write_text(json.dumps({"start": start, "end": end}))
+            self.assertEqual(report.chunk_times(paths, started=101.0, now=110.0),
+                             report.Times(9.0, 4.5, 2, 1))
+            self.assertEqual(report.chunk_timings(d, runs=9, chunk=4), paths)
 
     def test_an_observable_the_results_lack_is_named(self):
         s = sweep(plot={"observable": "mean_Q"})
