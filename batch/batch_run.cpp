@@ -12,11 +12,26 @@
 #include "batch/progress.h"
 #include "datafile/c_text.h"
 #include "datafile/data_file.h"
+#include "datafile/field_recording.h"
 #include "model/commands.h"
 #include "model/fields.h"
 #include "model/time_step.h"
 
 namespace ombrisk::batch {
+
+std::string trace_header() {
+  return "step,mean_p,p_min,p_max,j_min,j_max,"
+         "mean_j,total_j,open_fraction,lattice_p_min,lattice_p_max,diverged\n";
+}
+
+std::string trace_line(const ModelState& m, const ObservableSettings& settings) {
+  const DisplaySettings& d = m.display;
+  const Observables o = observe(m, settings);
+  return c_format("%d,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%d\n", m.step,
+                  m.mean_p, d.p_display_min, d.p_display_max, d.j_display_min, d.j_display_max,
+                  o.stomata.mean_j, o.stomata.total_j, o.stomata.open_fraction, o.p_min, o.p_max,
+                  o.diverged ? 1 : 0);
+}
 
 void start_model(ModelState& m, Random& random, std::uint32_t seed) {
   start_up_model(m);
@@ -31,20 +46,28 @@ class Runner {
   Runner(ModelState& m, Random& random, RunOutput output)
       : m_(m), random_(random), out_(output), progress_(output.err, output.progress) {}
 
+  const RunFacts& facts() const { return facts_; }
+
   // Returns -1 to go on, or the exit status that ends the run.
   int run(const Action& a) {
     switch (a.kind) {
-      case ActionKind::load: end_frames(); return load(a);
+      case ActionKind::load: return load(a);
       case ActionKind::save: return save(a);
-      case ActionKind::size: end_frames(); resize(a); return -1;
+      case ActionKind::size:
+        if (const int status = end_frames(); status >= 0) return status;
+        resize(a);
+        return -1;
       case ActionKind::border: m_.border = static_cast<int>(a.number); return -1;
       case ActionKind::spacing: m_.spacing = a.value; return -1;
       case ActionKind::stomata: return new_stomata(a);
       case ActionKind::randomize: return randomize(a);
-      case ActionKind::set: set_field(m_, *a.field, a.value); return -1;
+      case ActionKind::set:
+        set_field(m_, *a.field, a.value);
+        fields_.note_change(m_.step, a.field->name, a.value);
+        return -1;
       case ActionKind::steps: return steps(a);
       case ActionKind::restart:
-        end_frames();
+        if (const int status = end_frames(); status >= 0) return status;
         restart_lattice(m_);
         return -1;
       case ActionKind::stats: stats(); return -1;
@@ -52,16 +75,20 @@ class Runner {
       case ActionKind::every: every_ = static_cast<int>(a.number); return -1;
       case ActionKind::png: return write_picture(a.file);
       case ActionKind::frames: return start_frames(a);
+      case ActionKind::fields: return start_fields(a);
     }
     return -1;
   }
 
+  // Completes the files still being written; the status of the whole run.
   int finish() {
+    int status = placement_failed_ ? kExitPlacementFailed : kExitDone;
     if (trace_.is_open()) {
       trace_.close();
-      if (trace_.fail()) return file_error(FileError::cannot_write, trace_name_);
+      if (trace_.fail()) status = file_error(FileError::cannot_write, trace_name_);
     }
-    return placement_failed_ ? kExitPlacementFailed : kExitDone;
+    if (end_fields() >= 0) status = kExitFileError;
+    return status;
   }
 
  private:
@@ -71,6 +98,7 @@ class Runner {
   }
 
   int load(const Action& a) {
+    if (const int status = end_frames(); status >= 0) return status;
     m_.data_file_name = a.file;
     const FileError e = load_data_file(m_);
     return e == FileError::none ? -1 : file_error(e, a.file);
@@ -114,7 +142,7 @@ class Runner {
   int new_stomata(const Action& a) {
     const StomataOutcome r = place_new_stomata(m_, random_, static_cast<int>(a.number));
     if (r.refusal != StomataRefusal::none) return refused(a, r.refusal);
-    end_frames();
+    if (const int status = end_frames(); status >= 0) return status;
     report_placement(a, r.placement);
     restart_lattice(m_);
     return -1;
@@ -125,7 +153,7 @@ class Runner {
   int randomize(const Action& a) {
     const StomataRefusal refusal = check_stoma_count(m_);
     if (refusal != StomataRefusal::none) return refused(a, refusal);
-    end_frames();
+    if (const int status = end_frames(); status >= 0) return status;
     report_placement(a, randomize_stomata(m_, random_));
     restart_lattice(m_);
     return -1;
@@ -139,22 +167,37 @@ class Runner {
       return kExitUsage;
     }
     const bool tracing = trace_.is_open();
-    const bool framing = frames_dir_.has_value();
+    const bool framing = frames_dir_.has_value() || fields_.is_open();
     long long done = 0;
     long long until_check = progress_.begin(n);
     while (done < n) {
       long long batch = std::min(n - done, until_check);
       if (tracing || framing) batch = std::min<long long>(batch, every_ - m_.step % every_);
-      for (long long i = 0; i < batch; ++i) {
-        advance_step(m_);
-        m_.step += 1;
+      if (facts_.diverged_step < 0) {
+        for (long long i = 0; i < batch; ++i) {
+          advance_step(m_);
+          m_.step += 1;
+          if (step_diverged(m_)) {
+            diverged();
+            for (++i; i < batch; ++i) {
+              advance_step(m_);
+              m_.step += 1;
+            }
+          }
+        }
+      } else {
+        for (long long i = 0; i < batch; ++i) {
+          advance_step(m_);
+          m_.step += 1;
+        }
       }
+      facts_.steps_run += batch;
       done += batch;
       until_check -= batch;
       if (m_.step % every_ == 0) {
         if (tracing) write_trace_line();
         if (framing) {
-          const int status = write_picture((*frames_dir_ / frame_file_name(m_.step)).string());
+          const int status = write_frames();
           if (status >= 0) {
             progress_.end();
             return status;
@@ -183,8 +226,47 @@ class Runner {
     trace_.clear();
     trace_.open(a.file, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!trace_.is_open()) return file_error(FileError::cannot_write, a.file);
-    trace_ << "step,mean_p,p_min,p_max,j_min,j_max\n";
+    trace_ << trace_header();
     return -1;
+  }
+
+  // Reported once, at the first step after which it holds; the run goes on.
+  void diverged() {
+    facts_.diverged_step = m_.step;
+    progress_.end();
+    out_.err << "ombrisk-batch: " << out_.label << "diverged at step " << m_.step
+             << " (a p not finite or below " << kDivergedBelow << ")\n";
+  }
+
+  int write_frames() {
+    if (frames_dir_) {
+      const int status = write_picture((*frames_dir_ / frame_file_name(m_.step)).string());
+      if (status >= 0) return status;
+    }
+    if (fields_.is_open()) {
+      const std::string error = fields_.add_frame(m_);
+      if (!error.empty()) {
+        out_.err << error << '\n';
+        return kExitFileError;
+      }
+    }
+    return -1;
+  }
+
+  int start_fields(const Action& a) {
+    if (end_fields() >= 0) return kExitFileError;
+    const std::string error = fields_.open(a.file, m_, out_.seed);
+    if (error.empty()) return -1;
+    out_.err << error << '\n';
+    return kExitFileError;
+  }
+
+  // The arrays' headers fixed up and the JSON written; -1 when all went well.
+  int end_fields() {
+    const std::string error = fields_.close();
+    if (error.empty()) return -1;
+    out_.err << error << '\n';
+    return kExitFileError;
   }
 
   int write_picture(const std::string& path) {
@@ -211,14 +293,14 @@ class Runner {
   }
 
   // Frames of a rebuilt lattice would write over the earlier ones: as the
-  // window's recording, they end with the lattice.
-  void end_frames() { frames_dir_.reset(); }
-
-  void write_trace_line() {
-    const DisplaySettings& d = m_.display;
-    trace_ << c_format("%d,%.17g,%.17g,%.17g,%.17g,%.17g\n", m_.step, m_.mean_p,
-                       d.p_display_min, d.p_display_max, d.j_display_min, d.j_display_max);
+  // window's recording, they end with the lattice. So do the field arrays,
+  // whose shape and stomata are the lattice's.
+  int end_frames() {
+    frames_dir_.reset();
+    return end_fields();
   }
+
+  void write_trace_line() { trace_ << trace_line(m_, out_.observe); }
 
   ModelState& m_;
   Random& random_;
@@ -229,19 +311,24 @@ class Runner {
   std::string trace_name_;
   std::optional<std::filesystem::path> frames_dir_;
   PictureWriter pictures_;
+  FieldRecording fields_;
+  RunFacts facts_;
   bool placement_failed_ = false;
 };
 
 }  // namespace
 
 int run_actions(ModelState& m, Random& random, const std::vector<Action>& actions,
-                RunOutput output) {
+                RunOutput output, RunFacts* facts) {
   Runner runner(m, random, output);
+  int status = -1;
   for (const Action& a : actions) {
-    const int status = runner.run(a);
-    if (status >= 0) return status;
+    status = runner.run(a);
+    if (status >= 0) break;
   }
-  return runner.finish();
+  const int finished = runner.finish();
+  if (facts) *facts = runner.facts();
+  return status >= 0 ? status : finished;
 }
 
 }  // namespace ombrisk::batch

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "batch/command_line.h"
 #include "model/model_state.h"
+#include "model/observables.h"
 #include "model/random.h"
 
 namespace ombrisk::batch {
@@ -26,12 +28,28 @@ struct RunOutput {
   std::ostream& out;    // --stats lines
   std::ostream& err;    // messages, progress
   bool progress = false;  // show the progress line of long --steps runs on `err`
+  ObservableSettings observe{};  // the open threshold of --trace lines
+  std::uint32_t seed = 0;        // named in the JSON of --fields
+  std::string label{};           // before the divergence message, e.g. "row 3: "
+};
+
+// What a run did, for its summary row.
+struct RunFacts {
+  long long steps_run = 0;
+  int diverged_step = -1;  // the first step after which the lattice had diverged; -1: never
 };
 
 // Runs the actions in order. Stops at the first file error (1) or refused
 // stomata count (2); a placement that runs out of attempts is reported and
-// the run goes on, ending with 3. Returns the exit status.
+// the run goes on, ending with 3. The first step after which the lattice has
+// diverged is reported once on `err`; the run goes on and its status is not
+// changed by it. Files being written (--trace, --fields) are completed
+// whichever way the run ends. Returns the exit status.
 int run_actions(ModelState& m, Random& random, const std::vector<Action>& actions,
-                RunOutput output);
+                RunOutput output, RunFacts* facts = nullptr);
+
+// The --trace header and one line for the model now.
+std::string trace_header();
+std::string trace_line(const ModelState& m, const ObservableSettings& settings);
 
 }  // namespace ombrisk::batch

@@ -69,7 +69,7 @@ constexpr ActionName kActions[] = {
     {"--restart", ActionKind::restart, false}, {"--save", ActionKind::save, true},
     {"--stats", ActionKind::stats, false},    {"--trace", ActionKind::trace, true},
     {"--every", ActionKind::every, true},     {"--png", ActionKind::png, true},
-    {"--frames", ActionKind::frames, true},
+    {"--frames", ActionKind::frames, true},   {"--fields", ActionKind::fields, true},
 };
 
 const ActionName* find_action(std::string_view name) {
@@ -80,84 +80,73 @@ const ActionName* find_action(std::string_view name) {
 
 std::string prefixed(const std::string& message) { return "ombrisk-batch: " + message; }
 
-// Reads a whole number in [low, high]; on failure returns the message.
-std::optional<std::string> whole_in_range(const std::string& what, const std::string& value,
-                                          long long low, long long high, long long& out) {
+// Reads a whole number in [low, high]; on failure returns why not.
+std::optional<std::string> whole_in_range(const std::string& value, long long low,
+                                          long long high, long long& out) {
   const NumberStatus st = parse_whole(value, out);
-  if (st == NumberStatus::malformed)
-    return prefixed(what + ": not a whole number");
+  if (st == NumberStatus::malformed) return "not a whole number";
   if (st == NumberStatus::out_of_range || out < low || out > high)
-    return prefixed(what + ": must be from " + std::to_string(low) + " to " +
-                    std::to_string(high));
+    return "must be from " + std::to_string(low) + " to " + std::to_string(high);
   return std::nullopt;
 }
 
-// Fills the value of one action; returns the message when it is malformed.
-std::optional<std::string> read_value(Action& action, const std::string& value) {
-  const std::string& what = action.text;
-  switch (action.kind) {
-    case ActionKind::load:
-    case ActionKind::save:
-    case ActionKind::trace:
-    case ActionKind::png:
-    case ActionKind::frames:
-      action.file = value;
-      return std::nullopt;
-    case ActionKind::size: {
-      const NumberStatus st = parse_whole(value, action.number);
-      if (st == NumberStatus::malformed) return prefixed(what + ": not a whole number");
-      if (st == NumberStatus::out_of_range || action.number < INT_MIN ||
-          action.number > INT_MAX ||
-          dimension_choice_for_side(static_cast<int>(action.number)) == 0)
-        return prefixed(what + ": the size must be 50, 100, 200, 400 or 800");
-      return std::nullopt;
-    }
-    case ActionKind::border:
-      return whole_in_range(what, value, INT_MIN, INT_MAX, action.number);
-    case ActionKind::spacing:
-      if (!parse_real(value, action.value)) return prefixed(what + ": not a number");
-      return std::nullopt;
-    case ActionKind::stomata: {
-      // A count below 0 or above the table's limit fails whatever the
-      // lattice is, so it is refused here; the lattice's own limit is tested
-      // when the action runs.
-      const NumberStatus st = parse_whole(value, action.number);
-      if (st == NumberStatus::malformed) return prefixed(what + ": not a whole number");
-      if (st == NumberStatus::out_of_range || action.number < 0 ||
-          action.number > kMaxStomata)
-        return prefixed(what + ": Too many stomata!!");
-      return std::nullopt;
-    }
-    case ActionKind::steps:
-      return whole_in_range(what, value, 0, INT_MAX, action.number);
-    case ActionKind::every:
-      return whole_in_range(what, value, 1, INT_MAX, action.number);
-    case ActionKind::set: {
-      const std::size_t eq = value.find('=');
-      if (eq == std::string::npos) return prefixed(what + ": expected NAME=VALUE");
-      const SettableField* f = find_field(std::string_view(value).substr(0, eq));
-      if (f == nullptr)
-        return prefixed(what + ": unknown field " + value.substr(0, eq));
-      action.field = f;
-      const std::string number = value.substr(eq + 1);
-      if (f->kind == FieldKind::flag) {
-        // A flag is written as a whole number: "1.0" and "1e0" are refused.
-        long long v = 0;
-        if (parse_whole(number, v) != NumberStatus::ok) v = -1;
-        action.value = static_cast<double>(v);
-      } else if (!parse_real(number, action.value)) {
-        return prefixed(what + ": not a number");
-      }
-      const std::string error = field_value_error(*f, action.value);
-      if (!error.empty()) return prefixed(what + ": " + error);
-      return std::nullopt;
-    }
-    case ActionKind::randomize:
-    case ActionKind::restart:
-    case ActionKind::stats:
-      return std::nullopt;
+bool is_option(const std::string& name) {
+  return name == "--seed" || name == "--threads" || name == "--summary" ||
+         name == "--manifest" || name == "--row" || name == "--rows" ||
+         name == "--open-threshold";
+}
+
+// A row range "A-B" (inclusive) or a single row "N", rows from 1.
+std::optional<std::string> read_rows(const std::string& value, bool range, long long& first,
+                                     long long& last) {
+  const std::size_t dash = range ? value.find('-', 1) : std::string::npos;
+  const std::string a = dash == std::string::npos ? value : value.substr(0, dash);
+  const std::string b = dash == std::string::npos ? value : value.substr(dash + 1);
+  if (range && dash == std::string::npos) return "expected FIRST-LAST, e.g. 1-40";
+  if (auto err = whole_in_range(a, 1, INT_MAX, first)) return err;
+  if (auto err = whole_in_range(b, 1, INT_MAX, last)) return err;
+  if (last < first) return "the last row comes before the first";
+  return std::nullopt;
+}
+
+std::optional<std::string> read_option(CommandLine& line, const std::string& name,
+                                       const std::string& value) {
+  long long v = 0;
+  if (name == "--seed") {
+    if (auto err = whole_in_range(value, 0, 4294967295LL, v)) return err;
+    line.seed_given = true;
+    line.seed = static_cast<std::uint32_t>(v);
+  } else if (name == "--threads") {
+    if (auto err = whole_in_range(value, 0, kMaxThreads, v)) return err;
+    line.threads = static_cast<int>(v);
+  } else if (name == "--open-threshold") {
+    if (!parse_real(value, line.open_threshold)) return "not a number";
+  } else if (name == "--summary") {
+    line.summary = value;
+  } else if (name == "--manifest") {
+    line.manifest = value;
+  } else {
+    if (line.first_row != 0) return "only one --row or --rows";
+    return read_rows(value, name == "--rows", line.first_row, line.last_row);
   }
   return std::nullopt;
+}
+
+std::string check_combination(const CommandLine& line) {
+  const bool manifest = !line.manifest.empty();
+  if (manifest && line.first_row == 0)
+    return prefixed("--manifest needs --row N or --rows FIRST-LAST");
+  if (!manifest && line.first_row != 0) return prefixed("--row and --rows need --manifest");
+  int row_steps = 0;
+  for (const Action& a : line.actions) {
+    if (!a.row_steps) continue;
+    if (!manifest) return prefixed(a.text + ": only with --manifest");
+    ++row_steps;
+  }
+  if (row_steps > 1) return prefixed("--steps row may be given once");
+  // A manifest run, or one that writes only its summary, needs no action.
+  if (line.actions.empty() && !manifest) return prefixed("no action given (see --help)");
+  return {};
 }
 
 // A value must be there, and an argument that starts with "--" is the next
@@ -168,6 +157,89 @@ bool value_present(const std::vector<std::string>& args, std::size_t i) {
 
 }  // namespace
 
+std::optional<std::string> read_action_value(Action& action, const std::string& value) {
+  switch (action.kind) {
+    case ActionKind::load:
+    case ActionKind::save:
+    case ActionKind::trace:
+    case ActionKind::png:
+    case ActionKind::frames:
+    case ActionKind::fields:
+      action.file = value;
+      return std::nullopt;
+    case ActionKind::size: {
+      const NumberStatus st = parse_whole(value, action.number);
+      if (st == NumberStatus::malformed) return "not a whole number";
+      if (st == NumberStatus::out_of_range || action.number < INT_MIN ||
+          action.number > INT_MAX ||
+          dimension_choice_for_side(static_cast<int>(action.number)) == 0)
+        return "the size must be 50, 100, 200, 400 or 800";
+      return std::nullopt;
+    }
+    case ActionKind::border:
+      return whole_in_range(value, INT_MIN, INT_MAX, action.number);
+    case ActionKind::spacing:
+      if (!parse_real(value, action.value)) return "not a number";
+      return std::nullopt;
+    case ActionKind::stomata: {
+      // A count below 0 or above the table's limit fails whatever the
+      // lattice is, so it is refused here; the lattice's own limit is tested
+      // when the action runs.
+      const NumberStatus st = parse_whole(value, action.number);
+      if (st == NumberStatus::malformed) return "not a whole number";
+      if (st == NumberStatus::out_of_range || action.number < 0 ||
+          action.number > kMaxStomata)
+        return "Too many stomata!!";
+      return std::nullopt;
+    }
+    case ActionKind::steps:
+      return whole_in_range(value, 0, INT_MAX, action.number);
+    case ActionKind::every:
+      return whole_in_range(value, 1, INT_MAX, action.number);
+    case ActionKind::set: {
+      const std::size_t eq = value.find('=');
+      if (eq == std::string::npos) return "expected NAME=VALUE";
+      const SettableField* f = find_field(std::string_view(value).substr(0, eq));
+      if (f == nullptr) return "unknown field " + value.substr(0, eq);
+      action.field = f;
+      const std::string number = value.substr(eq + 1);
+      if (f->kind == FieldKind::flag) {
+        // A flag is written as a whole number: "1.0" and "1e0" are refused.
+        long long v = 0;
+        if (parse_whole(number, v) != NumberStatus::ok) v = -1;
+        action.value = static_cast<double>(v);
+      } else if (!parse_real(number, action.value)) {
+        return "not a number";
+      }
+      const std::string error = field_value_error(*f, action.value);
+      if (!error.empty()) return error;
+      return std::nullopt;
+    }
+    case ActionKind::randomize:
+    case ActionKind::restart:
+    case ActionKind::stats:
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+bool manifest_column_action(std::string_view column, Action& action) {
+  static constexpr std::pair<std::string_view, ActionKind> kColumns[] = {
+      {"size", ActionKind::size},       {"border", ActionKind::border},
+      {"spacing", ActionKind::spacing}, {"stomata", ActionKind::stomata},
+      {"steps", ActionKind::steps},
+  };
+  for (const auto& [name, kind] : kColumns) {
+    if (column == name) {
+      action.kind = kind;
+      return true;
+    }
+  }
+  if (find_field(column) == nullptr) return false;
+  action.kind = ActionKind::set;
+  return true;
+}
+
 ParseResult parse_command_line(const std::vector<std::string>& args, bool pictures) {
   ParseResult result;
   CommandLine& line = result.line;
@@ -177,28 +249,23 @@ ParseResult parse_command_line(const std::vector<std::string>& args, bool pictur
       return result;
     }
   }
+  for (const std::string& a : args) {
+    if (a == "--version") {
+      line.version = true;
+      return result;
+    }
+  }
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& name = args[i];
-    if (name == "--seed" || name == "--threads") {
+    if (is_option(name)) {
       if (!value_present(args, i + 1)) {
         result.error = prefixed(name + " needs a value");
         return result;
       }
-      const std::string& value = args[++i];
-      long long v = 0;
-      const bool seed = name == "--seed";
-      const auto err = whole_in_range(name + " " + value, value, 0,
-                                      seed ? 4294967295LL : kMaxThreads, v);
-      if (err) {
-        result.error = *err;
+      if (auto err = read_option(line, name, args[++i])) {
+        result.error = prefixed(name + " " + args[i] + ": " + *err);
         return result;
-      }
-      if (seed) {
-        line.seed_given = true;
-        line.seed = static_cast<std::uint32_t>(v);
-      } else {
-        line.threads = static_cast<int>(v);
       }
       continue;
     }
@@ -223,15 +290,17 @@ ParseResult parse_command_line(const std::vector<std::string>& args, bool pictur
       }
       const std::string& value = args[++i];
       action.text += " " + value;
-      if (auto err = read_value(action, value)) {
-        result.error = *err;
+      if (known->kind == ActionKind::steps && value == "row") {
+        action.row_steps = true;
+      } else if (auto err = read_action_value(action, value)) {
+        result.error = prefixed(action.text + ": " + *err);
         return result;
       }
     }
     line.actions.push_back(std::move(action));
   }
 
-  if (line.actions.empty()) result.error = prefixed("no action given (see --help)");
+  result.error = check_combination(line);
   return result;
 }
 

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/fields.h"
@@ -26,6 +29,7 @@ enum class ActionKind {
   every,      // number
   png,        // file
   frames,     // folder
+  fields,     // file
 };
 
 struct Action {
@@ -35,13 +39,20 @@ struct Action {
   double value = 0.0;      // spacing, set
   const SettableField* field = nullptr;  // set
   std::string text;        // the action as typed, e.g. "--steps 100", for messages
+  bool row_steps = false;  // steps: "--steps row", the manifest row's own steps
 };
 
 struct CommandLine {
   bool help = false;
+  bool version = false;
   bool seed_given = false;
   std::uint32_t seed = 0;
   int threads = 0;  // 0: the model chooses
+  double open_threshold = std::numeric_limits<double>::quiet_NaN();  // NaN: Jmax / 2
+  std::string summary;   // --summary FILE, empty when not given
+  std::string manifest;  // --manifest FILE, empty when not given
+  long long first_row = 0;  // --row N or --rows A-B: rows A to B of the manifest, from 1
+  long long last_row = 0;
   std::vector<Action> actions;
 };
 
@@ -50,11 +61,21 @@ struct ParseResult {
   std::string error;  // one line, empty when the command line is good
 };
 
-// Reads the arguments after the program name. --seed and --threads may stand
-// anywhere; the actions keep their order. With --help anywhere the rest is not
-// looked at. Without `pictures` (a build that cannot draw them) --png and
+// Reads the arguments after the program name. The options (--seed,
+// --threads, --summary, --manifest, --row, --rows, --open-threshold) may stand
+// anywhere; the actions keep their order. With --help or --version anywhere
+// the rest is not looked at. Without `pictures` (a build that cannot draw them) --png and
 // --frames are refused.
 ParseResult parse_command_line(const std::vector<std::string>& args, bool pictures = true);
+
+// Fills the value of an action of the given kind from its text; returns why
+// the value is refused (e.g. "not a whole number") or nothing. The manifest
+// reads its cells through this, so a cell takes what the action takes.
+std::optional<std::string> read_action_value(Action& action, const std::string& value);
+
+// The action for a manifest column: size, border, spacing, stomata, steps,
+// or a settable field (a --set); false for any other name.
+bool manifest_column_action(std::string_view column, Action& action);
 
 // The text --help prints.
 std::string usage_text();

@@ -9,7 +9,9 @@
 #include "batch/batch_run.h"
 #include "batch/command_line.h"
 #include "batch/picture_output.h"
+#include "batch/program.h"
 #include "model/time_step.h"
+#include "model/version.h"
 
 int main(int argc, char** argv) {
   using namespace ombrisk;
@@ -19,6 +21,10 @@ int main(int argc, char** argv) {
     std::cout << batch::usage_text();
     return batch::kExitDone;
   }
+  if (parsed.line.version) {
+    std::cout << "ombrisk-batch " << ombrisk_version() << '\n';
+    return batch::kExitDone;
+  }
   if (!parsed.error.empty()) {
     std::cerr << parsed.error << '\n';
     return batch::kExitUsage;
@@ -26,15 +32,9 @@ int main(int argc, char** argv) {
 
   const batch::CommandLine& line = parsed.line;
   set_step_threads(line.threads);
-  const std::uint32_t seed =
-      line.seed_given ? line.seed : static_cast<std::uint32_t>(std::time(nullptr));
-
-  ModelState model;
-  Random random;
-  batch::start_model(model, random, seed);
+  const auto clock_seed = static_cast<std::uint32_t>(std::time(nullptr));
   const bool progress = isatty(STDERR_FILENO) == 1;
-  const int status =
-      batch::run_actions(model, random, line.actions, {std::cout, std::cerr, progress});
+  const int status = batch::run_program(line, {std::cout, std::cerr, progress, clock_seed});
   std::cout.flush();
   return status;
 }
