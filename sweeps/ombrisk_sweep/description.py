@@ -48,10 +48,14 @@ MAX_STEPS = 2**31 - 1
 MAX_SEED = 2**32 - 1
 
 DEFAULT_CHUNK = 25
-DEFAULT_OBSERVABLE = "mean_J"
+# What a run's summary row reports of its end, any of which the report may
+# plot.
+OBSERVABLES = ("mean_j", "total_j", "open_fraction", "mean_p", "p_min", "p_max", "diverged",
+               "diverged_step")
+DEFAULT_OBSERVABLE = "mean_j"
 
 TOP_KEYS = {"name", "seed", "seeds", "replicates", "seed_mode", "axes", "chunk",
-            "threads", "plot", "fields"} | set(PARAMETERS)
+            "threads", "plot", "fields", "open_threshold"} | set(PARAMETERS)
 
 
 class DescriptionError(ValueError):
@@ -82,6 +86,7 @@ class Sweep:
     threads: int
     plot: Plot
     fields: Fields | None = None
+    open_threshold: str | None = None  # None: Jmax / 2
     source: str = ""
 
     @property
@@ -255,8 +260,9 @@ def parse(doc, source: str = "<description>", default_name: str = "sweep") -> Sw
     if x is not None and x == series:
         raise DescriptionError(f"{source}: plot: x and series must be different axes")
     observable = plot_doc.get("observable", DEFAULT_OBSERVABLE)
-    if not isinstance(observable, str) or not observable:
-        raise DescriptionError(f"{source}: plot: observable must be a column name")
+    if observable not in OBSERVABLES:
+        raise DescriptionError(f"{source}: plot: observable must be one of "
+                               + ", ".join(OBSERVABLES) + f", not {observable!r}")
 
     fields = None
     if "fields" in doc:
@@ -265,9 +271,14 @@ def parse(doc, source: str = "<description>", default_name: str = "sweep") -> Sw
             raise DescriptionError(f"{source}: fields is written {{every: K}}")
         fields = Fields(_whole(fdoc, "every", f"{source}: fields", 1, MAX_STEPS, 1))
 
+    open_threshold = None
+    if "open_threshold" in doc:
+        open_threshold = format_value("real", doc["open_threshold"], f"{source}: open_threshold")
+
     return Sweep(name=name, axes=axes, fixed=fixed, seeds=seeds, seed_mode=seed_mode,
-                 base_seed=base_seed, chunk=chunk, threads=threads, plot=Plot(observable, x, series),
-                 fields=fields, source=source)
+                 base_seed=base_seed, chunk=chunk, threads=threads,
+                 plot=Plot(observable, x, series), fields=fields,
+                 open_threshold=open_threshold, source=source)
 
 
 def load(path) -> Sweep:

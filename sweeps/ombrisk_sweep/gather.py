@@ -15,6 +15,17 @@ class GatherError(ValueError):
     pass
 
 
+# Where a summary records a manifest column under other names: the lattice
+# size as its rows and columns, the steps as the steps run, the run id (the
+# manifest row) as the row the batch program read.
+SUMMARY_NAMES = {"size": ("rows", "cols"), "steps": ("steps_run",),
+                 "run_id": ("run_id", "manifest_row")}
+
+
+def summary_names(column: str) -> tuple[str, ...]:
+    return SUMMARY_NAMES.get(column, (column,))
+
+
 def _same_value(asked: str, got: str) -> bool:
     if asked == got:
         return True
@@ -44,7 +55,7 @@ def gather(manifest_path, summary_paths) -> tuple[list[str], list[dict[str, str]
         h, table = read_summary(path)
         if header is None:
             header = h
-            lacking = [c for c in m_header if c not in header]
+            lacking = [n for c in m_header for n in summary_names(c) if n not in header]
             if lacking:
                 raise GatherError(f"{path}: the summary has no column {lacking[0]}")
         elif h != header:
@@ -64,9 +75,10 @@ def gather(manifest_path, summary_paths) -> tuple[list[str], list[dict[str, str]
             raise GatherError(f"run_id {rid} (manifest row {rid}) is in no summary")
         row, path = by_id.pop(rid)
         for c in m_header:
-            if not _same_value(m[c], row[c]):
-                raise GatherError(f"{path}: run_id {rid}: {c} is {row[c]}, the manifest "
-                                  f"asked for {m[c]}")
+            for n in summary_names(c):
+                if not _same_value(m[c], row[n]):
+                    raise GatherError(f"{path}: run_id {rid}: {n} is {row[n]}, the manifest "
+                                      f"asked for {c} {m[c]}")
         out.append(row)
     if by_id:
         rid, (_, path) = next(iter(by_id.items()))

@@ -46,13 +46,28 @@ def summary_ids(summary: pathlib.Path) -> list[str]:
         return [row["run_id"] for row in reader]
 
 
-def batch_command(batch: str, manifest, rows: str, summary, threads: int) -> list[str]:
-    return [batch, "--threads", str(threads), "--manifest", str(manifest),
-            "--rows", rows, "--summary", str(summary)]
+def field_files(fields_dir, run_id: str) -> list[pathlib.Path]:
+    """The files --fields writes for one run: p, the stomata's J, the JSON."""
+    d = pathlib.Path(fields_dir)
+    return [d / f"run_{run_id}.npy", d / f"run_{run_id}_j.npy", d / f"run_{run_id}.json"]
+
+
+def batch_command(batch: str, manifest, rows: str, summary, threads: int = 1,
+                  fields_dir=None, every: int = 1, open_threshold: str | None = None
+                  ) -> list[str]:
+    command = [batch, "--threads", str(threads), "--manifest", str(manifest),
+               "--rows", rows, "--summary", str(summary)]
+    if open_threshold is not None:
+        command += ["--open-threshold", open_threshold]
+    if fields_dir is not None:
+        # The batch program fills {run_id} from the row; the row's steps follow.
+        command += ["--every", str(every), "--fields", str(pathlib.Path(fields_dir) / "run_{run_id}.npy")]
+    return command
 
 
 def run(batch: str, manifest, chunk: int, first: int, last: int, summary, log, timing,
-        failed_dir, threads: int = 1) -> int:
+        failed_dir, threads: int = 1, fields_dir=None, every: int = 1,
+        open_threshold: str | None = None) -> int:
     manifest, summary, log = pathlib.Path(manifest), pathlib.Path(summary), pathlib.Path(log)
     timing, failed_dir = pathlib.Path(timing), pathlib.Path(failed_dir)
     for p in (summary, log, timing):
@@ -75,7 +90,10 @@ def run(batch: str, manifest, chunk: int, first: int, last: int, summary, log, t
     except (OSError, ValueError, KeyError) as e:
         return fail(f"the manifest {manifest} cannot be used: {e}")
 
-    command = batch_command(batch, manifest, rows, partial, threads)
+    if fields_dir is not None:
+        pathlib.Path(fields_dir).mkdir(parents=True, exist_ok=True)
+    command = batch_command(batch, manifest, rows, partial, threads, fields_dir, every,
+                            open_threshold)
     start = time.time()
     try:
         with open(log, "w", encoding="utf-8") as out:
@@ -98,6 +116,11 @@ def run(batch: str, manifest, chunk: int, first: int, last: int, summary, log, t
         return fail("the summary does not hold the chunk's runs"
                     + (f" (missing run_id {', '.join(missing[:5])})" if missing else ""))
 
+    if fields_dir is not None:
+        lacking = [str(f) for i in wanted for f in field_files(fields_dir, i) if not f.exists()]
+        if lacking:
+            return fail(f"the fields of the chunk's runs were not all written ({lacking[0]})")
+
     timing.write_text(json.dumps({
         "chunk": chunk, "rows": rows, "runs": len(wanted), "start": start, "end": end,
         "seconds": end - start, "exit_status": status, "host": socket.gethostname(),
@@ -118,13 +141,16 @@ def main(argv=None) -> int:
     ap.add_argument("--timing", required=True)
     ap.add_argument("--failed-dir", required=True)
     ap.add_argument("--threads", type=int, default=1)
+    ap.add_argument("--fields-dir", help="write each run's fields here as run_ID.npy")
+    ap.add_argument("--every", type=int, default=1, help="the steps between field frames")
+    ap.add_argument("--open-threshold", help="the J above which a stoma counts as open")
     a = ap.parse_args(argv)
     try:
         first, last = (int(x) for x in a.rows.split("-"))
     except ValueError:
         ap.error("--rows takes A-B")
     return run(a.batch, a.manifest, a.chunk, first, last, a.summary, a.log, a.timing,
-               a.failed_dir, a.threads)
+               a.failed_dir, a.threads, a.fields_dir, a.every, a.open_threshold)
 
 
 if __name__ == "__main__":

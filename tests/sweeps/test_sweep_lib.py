@@ -62,6 +62,7 @@ class DescriptionTest(unittest.TestCase):
             ({"plot": {"x": "kin"}}, "x must be one of the axes"),
             ({"plot": {"x": "kepi", "series": "kepi"}}, "different axes"),
             ({"name": "../x"}, "plain file name"),
+            ({"plot": {"observable": "mean_J"}}, "observable must be one of mean_j, total_j"),
             ({"fields": {"every": 0}}, "every must be"),
         ]
         for change, message in cases:
@@ -82,7 +83,7 @@ class DescriptionTest(unittest.TestCase):
             self.assertEqual(description.load(p).name, "bad")
 
     def test_plot_defaults_to_the_first_two_axes(self):
-        self.assertEqual(sweep().plot, description.Plot("mean_J", "kepi", "stomata"))
+        self.assertEqual(sweep().plot, description.Plot("mean_j", "kepi", "stomata"))
         self.assertEqual(sweep(plot={"x": "stomata"}).plot.series, "kepi")
         self.assertIsNone(sweep(axes={}).plot.x)
 
@@ -150,13 +151,14 @@ def summary_text(header, table):
     return manifest.to_csv(header, table)
 
 
-def fake_summary(table, extra=("mean_J", "diverged", "exit_status")):
+def fake_summary(table, extra=("mean_j", "diverged", "exit_status")):
     """The summary a run of these manifest rows would give, with made-up values."""
-    header = list(table[0]) + list(extra)
+    header = ["manifest_row", "rows", "cols", "steps_run"] + list(table[0]) + list(extra)
     out = []
     for r in table:
-        row = dict(r)
-        row["mean_J"] = str(float(r["kepi"]) * int(r["stomata"]) + int(r["replicate"]) / 100)
+        row = dict(r, manifest_row=r["run_id"], rows=r["size"], cols=r["size"],
+                   steps_run=r["steps"])
+        row["mean_j"] = str(float(r["kepi"]) * int(r["stomata"]) + int(r["replicate"]) / 100)
         row["diverged"] = "1" if r["run_id"] == "4" else "0"
         row["exit_status"] = "0"
         out.append(row)
@@ -202,7 +204,13 @@ class GatherTest(unittest.TestCase):
         self.assertIn("run_id 99 is not in the manifest",
                       broken(lambda r: r.append(dict(r[0], run_id="99"))))
         msg = broken(lambda r: r[0].update(kepi="0.3"))
-        self.assertIn("kepi is 0.3, the manifest asked for", msg)
+        self.assertIn("run_id 5: kepi is 0.3, the manifest asked for kepi 0.1", msg)
+        msg = broken(lambda r: r[1].update(cols="100"))
+        self.assertIn("run_id 6: cols is 100, the manifest asked for size 50", msg)
+        msg = broken(lambda r: r[1].update(steps_run="199"))
+        self.assertIn("steps_run is 199, the manifest asked for steps 200", msg)
+        msg = broken(lambda r: r[1].update(manifest_row="5"))
+        self.assertIn("run_id 6: manifest_row is 5", msg)
 
     def test_equal_numbers_written_differently_are_the_same(self):
         h, rows = gather.read_summary(self.paths[0])
@@ -230,7 +238,7 @@ class ReportTest(unittest.TestCase):
             d = pathlib.Path(d)
             header, table, chunks = manifest.prepare(s, d)
             h, rows = fake_summary(table)
-            rows[6]["mean_J"] = "nan"
+            rows[6]["mean_j"] = "nan"
             (d / "results.csv").write_text(summary_text(h, rows))
             timings = []
             for i, (start, end) in enumerate([(100.0, 103.0), (100.5, 102.0), (103.0, 104.5)]):
@@ -264,13 +272,13 @@ class ReportTest(unittest.TestCase):
             self.assertEqual(report.chunk_timings(d, runs=9, chunk=4), paths)
 
     def test_an_observable_the_results_lack_is_named(self):
-        s = sweep(plot={"observable": "mean_Q"})
+        s = sweep(plot={"observable": "total_j"})
         with tempfile.TemporaryDirectory() as d:
             d = pathlib.Path(d)
             _, table, _ = manifest.prepare(s, d)
             h, rows = fake_summary(table)
             (d / "results.csv").write_text(summary_text(h, rows))
-            with self.assertRaisesRegex(ValueError, "no column 'mean_Q'.*mean_J"):
+            with self.assertRaisesRegex(ValueError, "no column 'total_j'.*mean_j"):
                 report.write_report(s, d / "results.csv", [], d / "r.txt", d / "r.png")
 
 
@@ -289,10 +297,10 @@ FAKE_BATCH = textwrap.dedent("""\
     if mode == "short":
         rows = rows[:-1]
     with open(a["--summary"], "a") as f:
-        w = csv.DictWriter(f, fieldnames=list(rows[0]) + ["mean_J"])
+        w = csv.DictWriter(f, fieldnames=list(rows[0]) + ["mean_j"])
         w.writeheader()
         for r in rows:
-            w.writerow(dict(r, mean_J="1"))
+            w.writerow(dict(r, mean_j="1"))
     sys.exit(3 if mode == "status3" else 0)
     """)
 
