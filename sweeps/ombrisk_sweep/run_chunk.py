@@ -65,6 +65,48 @@ def batch_command(batch: str, manifest, rows: str, summary, threads: int = 1,
     return command
 
 
+def sweep_options(sweep) -> list[str]:
+    """The run-chunk options a sweep description asks for, beyond the rows."""
+    options = ["--threads", str(sweep.threads)]
+    if sweep.fields:
+        options += ["--fields-dir", "fields", "--every", str(sweep.fields.every)]
+    if sweep.open_threshold is not None:
+        options += ["--open-threshold", sweep.open_threshold]
+    return options
+
+
+CHUNK_SCRIPT = """\
+#!/bin/bash
+# Runs chunk K of this sweep (K from 1 to {chunks}, as in chunks.txt), as the
+# workflow would: ./run-chunk K, or as a task of a Slurm job array (K from
+# SLURM_ARRAY_TASK_ID): sbatch --array=1-{chunks} run-chunk
+#SBATCH --job-name={name}
+#SBATCH --cpus-per-task={threads}
+#SBATCH --mem=1G
+#SBATCH --time=60
+#SBATCH --output={out}/logs/slurm-%A_%a.out
+set -euo pipefail
+k="${{1:-${{SLURM_ARRAY_TASK_ID:?give the chunk number}}}}"
+cd {out_q}
+rows="$(awk -v k="$k" '$1 == k {{ print $2 }}' chunks.txt)"
+[ -n "$rows" ] || {{ echo "run-chunk: chunks.txt has no chunk $k" >&2; exit 2; }}
+PYTHONPATH={sweeps_q} exec {python_q} -m ombrisk_sweep run-chunk --batch {batch_q} \\
+  --manifest manifest.csv --chunk "$k" --rows "$rows" --summary "chunks/chunk_$k.csv" \\
+  --log "logs/chunk_$k.log" --timing "chunks/chunk_$k.json" --failed-dir failed \\
+  {options}
+"""
+
+
+def chunk_script(sweep, chunks: int, out_dir, batch, python, sweeps_dir) -> str:
+    """The text of OUT/run-chunk, for running the chunks without Snakemake."""
+    import shlex
+    return CHUNK_SCRIPT.format(
+        chunks=chunks, name=f"ombrisk-{sweep.name}", threads=sweep.threads, out=out_dir,
+        out_q=shlex.quote(str(out_dir)), sweeps_q=shlex.quote(str(sweeps_dir)),
+        python_q=shlex.quote(str(python)), batch_q=shlex.quote(str(batch)),
+        options=" ".join(shlex.quote(o) for o in sweep_options(sweep)))
+
+
 def run(batch: str, manifest, chunk: int, first: int, last: int, summary, log, timing,
         failed_dir, threads: int = 1, fields_dir=None, every: int = 1,
         open_threshold: str | None = None) -> int:

@@ -1,0 +1,93 @@
+#!/usr/bin/python3
+"""A sweep's wall time against the time its runs take on their own: 400 runs
+of 100 x 100, 200 steps each, through the whole workflow (Snakemake started,
+the manifest, the chunks on every core, results.csv and the report) beside
+the same 400 rows run back to back in one ombrisk-batch process, which is the
+runs' own time with one process start. The two are measured in turn, each
+repeat both, so that a machine whose speed drifts affects both alike.
+
+  bench/sweeps/bench_sweep.py OMBRISK_BATCH [--chunks 25,50,100,200]
+                              [--repeats 3] [--cores N] [--work DIR]
+
+The ratio printed is wall / (own / cores); the target is at most 1.3. A
+100 x 100 lattice is 80 kB, well inside the caches."""
+
+import argparse
+import os
+import pathlib
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+
+DESCRIPTION = """\
+name: bench
+size: 100
+steps: 200
+spacing: 2
+seed: 3
+replicates: 10
+chunk: {chunk}
+axes:
+  kepi: {{from: 0.1, to: 0.2, count: 20}}
+  stomata: [50, 100]
+"""
+
+
+def timed(command, **kw) -> float:
+    start = time.perf_counter()
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw)
+    return time.perf_counter() - start
+
+
+def main() -> int:
+    ap = argparse.ArgumentParser(description=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("batch")
+    ap.add_argument("--chunks", default="25,50,100,200")
+    ap.add_argument("--repeats", type=int, default=3)
+    ap.add_argument("--cores", type=int, default=os.cpu_count())
+    ap.add_argument("--work", default=None)
+    a = ap.parse_args()
+    batch = str(pathlib.Path(a.batch).resolve())
+    work = pathlib.Path(a.work or tempfile.mkdtemp(prefix="bench-sweep-"))
+    work.mkdir(parents=True, exist_ok=True)
+
+    print(f"load average before: {os.getloadavg()[0]:.2f}; {a.cores} cores; "
+          f"{a.repeats} repeats")
+    print(f"{'chunk':>6} {'own s':>8} {'wall s':>8} {'ratio':>6}   (median; each repeat)")
+    for chunk in (int(c) for c in a.chunks.split(",")):
+        desc = work / f"bench-{chunk}.yaml"
+        desc.write_text(DESCRIPTION.format(chunk=chunk))
+        own, wall, ratios = [], [], []
+        for _ in range(a.repeats):
+            out = work / f"out-{chunk}"
+            shutil.rmtree(out, ignore_errors=True)
+            out.mkdir()
+            # The manifest the sweep will use, for the one-process run.
+            subprocess.run([sys.executable, "-m", "ombrisk_sweep", "prepare", str(desc),
+                            str(work)], check=True, stdout=subprocess.DEVNULL,
+                           env=dict(os.environ, PYTHONPATH=str(ROOT / "sweeps")))
+            o = timed([batch, "--threads", "1", "--manifest", str(work / "manifest.csv"),
+                       "--rows", "1-400", "--summary", str(work / "one-process.csv")])
+            (work / "one-process.csv").unlink()
+            w = timed(["snakemake", "-s", str(ROOT / "sweeps" / "Snakefile"), "--directory",
+                       str(out), "--cores", str(a.cores), "--keep-going", "--rerun-incomplete",
+                       "--scheduler", "greedy", "--config", f"description={desc}",
+                       f"batch={batch}"])
+            own.append(o)
+            wall.append(w)
+            ratios.append(w / (o / a.cores))
+        each = " ".join(f"{r:.2f}" for r in ratios)
+        print(f"{chunk:>6} {statistics.median(own):8.2f} {statistics.median(wall):8.2f} "
+              f"{statistics.median(ratios):6.2f}   ({each})")
+    print(f"load average after: {os.getloadavg()[0]:.2f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
