@@ -49,13 +49,22 @@ def chunk_times(timing_paths, started: float | None = None, now: float | None = 
     return Times(wall, busy, len(spans), None)
 
 
+def _label(text: str) -> str:
+    """A value as short as it reads back the same: the summary writes 0.1 as
+    0.10000000000000001."""
+    v = _number(text)
+    if not math.isfinite(v):
+        return text
+    return str(int(v)) if v.is_integer() and abs(v) < 2**53 else repr(v)
+
+
 def point_statistics(table, observable: str, keys: list[str]):
     """Per combination of the `keys` values: (mean, standard deviation, runs
     used, runs left out) of the observable, leaving out diverged runs and
     values that are not finite."""
     groups: dict[tuple, list] = {}
     for row in table:
-        key = tuple(row[k] for k in keys)
+        key = tuple(_label(row[k]) for k in keys)
         groups.setdefault(key, [[], 0])
         value = _number(row[observable])
         if row.get(DIVERGED, "0") == "1" or not math.isfinite(value):

@@ -261,6 +261,13 @@ class ReportTest(unittest.TestCase):
         # kepi 0.2, 10 stomata: run 7 (replicate 2) has no finite value.
         self.assertIn("0.2  10  2.02  0.0141  2  1", lines)
 
+    def test_points_are_grouped_by_value_and_shown_short(self):
+        table = [{"kepi": "0.10000000000000001", "mean_j": "1", "diverged": "0"},
+                 {"kepi": "0.1", "mean_j": "3", "diverged": "0"},
+                 {"kepi": "2.0", "mean_j": "5", "diverged": "0"}]
+        self.assertEqual(list(report.point_statistics(table, "mean_j", ["kepi"]).items()),
+                         [(("0.1",), (2.0, 2 ** 0.5, 2, 0)), (("2",), (5.0, 0.0, 1, 0))])
+
     def test_wall_time_of_this_run_of_the_workflow(self):
         with tempfile.TemporaryDirectory() as d:
             paths = []
