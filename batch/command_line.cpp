@@ -305,7 +305,8 @@ ParseResult parse_command_line(const std::vector<std::string>& args, bool pictur
 }
 
 std::string usage_text() {
-  return R"(Usage: ombrisk-batch [--seed N] [--threads N] ACTION...
+  return R"(Usage: ombrisk-batch [OPTION...] ACTION...
+       ombrisk-batch --manifest FILE --row N|--rows A-B [OPTION...] [ACTION...]
 
 Runs the stomata lattice model without a window. The model starts as the
 window starts it (100 x 100 lattice, the ten start-up stomata, step 0, every
@@ -316,6 +317,21 @@ Options:
   --seed N            seed of the random generator, 0 to 4294967295
   --threads N         threads a time step may use (0: the model chooses);
                       results are the same for every N
+  --summary FILE      at the end of the run, append one CSV row to FILE (the
+                      header first when FILE is new or empty): version,
+                      exit_status, manifest_row, seed, rows, cols, stomata,
+                      border, spacing, every field of --set, open_threshold,
+                      steps_run, step, mean_j, total_j, open_fraction,
+                      mean_p, p_min, p_max, diverged (0 or 1),
+                      diverged_step, then the manifest's own columns
+  --open-threshold J  a stoma counts as open when its J is above J
+                      (default: Jmax / 2)
+  --manifest FILE     take runs from the rows of a CSV file (see Manifests)
+  --row N             run row N of the manifest (rows from 1: the first line
+                      after the header)
+  --rows FIRST-LAST   run rows FIRST to LAST, both included, each as a fresh
+                      run in this one process, one summary row each
+  --version           the program's version
   --help              this text
 
 Actions:
@@ -337,8 +353,11 @@ Actions:
   --save FILE         write the model to a data file
   --stats             print: step mean_p p_display_min p_display_max
                       j_display_min j_display_max
-  --trace FILE        from here on, write a CSV line to FILE every K-th step
-                      (step,mean_p,p_min,p_max,j_min,j_max)
+  --trace FILE        from here on, write a CSV line to FILE every K-th step:
+                      step,mean_p,p_min,p_max,j_min,j_max (as --stats), then
+                      mean_j,total_j,open_fraction (J of the stomata),
+                      lattice_p_min,lattice_p_max (over the lattice),
+                      diverged (0 or 1)
   --png FILE          write the picture the window shows for the model now
                       (lattice, stomata, legend and status line) as a PNG
   --frames DIR        from here on, write the picture every K-th step as
@@ -346,13 +365,36 @@ Actions:
                       until the lattice is rebuilt (--load, --size,
                       --stomata, --randomize, --restart); DIR is made if
                       it is missing
-  --every K           the K of --trace and --frames from here on (default 1):
-                      lines and pictures at the steps whose number is a
-                      multiple of K
+  --fields FILE.npy   from here on, p at every K-th step as a float64 array
+                      (frames, rows, cols) in FILE.npy, the stomata's J at
+                      the same steps as (frames, stomata) in FILE_j.npy, and
+                      FILE.json with the parameters, the seed, the stoma
+                      positions and the frames' steps; until the lattice is
+                      rebuilt (as --frames) or the run ends
+  --every K           the K of --trace, --frames and --fields from here on
+                      (default 1): lines, pictures and frames at the steps
+                      whose number is a multiple of K
 
-Exit status: 0 done; 1 a file could not be read, was refused or could not be
-written; 2 a bad command line or too many stomata; 3 a random placement ran
-out of attempts (the run went on).
+A run whose lattice diverges (a p not finite or below -10000) is reported
+once on standard error with the step after which it happened; the run goes
+on and its exit status does not change.
+
+Manifests: the header names the columns; seed, size, border, spacing,
+stomata, steps and the fields of --set are settings, every other column
+(ids, replicates) is carried through to the summary row unchanged. An empty
+cell leaves that setting as the start-up model has it. Each row runs from the
+start-up model: the row's size, border, spacing and stomata in that order,
+its fields (as --set), then the actions of the command line, with
+"--steps row" standing for the row's steps (without it, they run last). The
+seed is the row's, else --seed's, else the time. In the file names of the
+actions and of --summary, {row} stands for the row number and {NAME} for
+the row's value in column NAME. The whole manifest is checked before
+anything runs: a bad value stops the program with status 2, naming the row
+and the column. With several rows the status is the highest of the rows'.
+
+Exit status: 0 done (a diverged run included); 1 a file could not be read,
+was refused or could not be written; 2 a bad command line or manifest, or
+too many stomata; 3 a random placement ran out of attempts (the run went on).
 
 Pictures are drawn without a display (Qt's offscreen platform), in the
 window's default font.
@@ -363,6 +405,12 @@ Example: mean p after 2000 steps for several stomata counts
     ombrisk-batch --seed 7 --size 200 --spacing 3 --stomata "$n" \
                   --steps 2000 --stats
   done
+
+Example: a sweep over kepi from a manifest, one summary row per run
+  printf '%s\n' id,seed,size,stomata,kepi,steps a,5,50,20,0.2,2000 \
+                b,5,50,20,0.3,2000 > m.csv
+  ombrisk-batch --manifest m.csv --rows 1-2 --summary sweep.csv \
+                --every 100 --trace 'trace_{id}.csv'
 )";
 }
 
