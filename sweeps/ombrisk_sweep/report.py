@@ -100,10 +100,17 @@ def plot(sweep: Sweep, table, png_path) -> str:
     ax.set_xlabel(p.x)
     ax.set_ylabel(p.observable)
     ax.set_title(f"{sweep.name}: {p.observable} against {p.x}")
+    left_out = sum(v[3] for v in stats.values())
+    if left_out:
+        empty = [k for k, v in stats.items() if v[2] == 0]
+        note = f"{left_out} of {len(table)} runs left out (diverged or no value)"
+        if empty:
+            note += f"; no value at {len(empty)} points"
+        fig.text(0.01, 0.01, note, fontsize=8, color="firebrick")
     if p.series:
         ax.legend()
     ax.grid(True, alpha=0.3)
-    fig.tight_layout()
+    fig.tight_layout(rect=(0, 0.04 if left_out else 0, 1, 1))
     fig.savefig(png_path)
     plt.close(fig)
     per = f", one line per {p.series}" if p.series else ""
@@ -147,7 +154,8 @@ def report_text(sweep: Sweep, header, table, chunks: int, times: Times,
             if n == SHOWN_POINTS:
                 lines.append(f"... {len(stats) - SHOWN_POINTS} more points in results.csv")
                 break
-            lines.append("  ".join(key) + f"  {mean:.6g}  {sd:.3g}  {used}  {left}")
+            shown = f"{mean:.6g}  {sd:.3g}" if used else "-  -"
+            lines.append("  ".join(key) + f"  {shown}  {used}  {left}")
     return "\n".join(lines) + "\n"
 
 
