@@ -136,17 +136,17 @@ def format_value(kind: str, raw, where: str) -> str:
     return str(raw)
 
 
-def _axis_values(name: str, spec, where: str) -> list[str]:
+def _axis_values(name: str, given, where: str) -> list[str]:
     kind = PARAMETERS[name]
-    if isinstance(spec, dict):
-        unknown = set(spec) - {"from", "to", "count"}
-        if unknown or not {"from", "to", "count"} <= set(spec):
+    if isinstance(given, dict):
+        unknown = set(given) - {"from", "to", "count"}
+        if unknown or not {"from", "to", "count"} <= set(given):
             raise DescriptionError(f"{where}: a range is written {{from: X, to: Y, count: N}}")
-        count = spec["count"]
+        count = given["count"]
         if isinstance(count, bool) or not isinstance(count, int) or count < 1:
             raise DescriptionError(f"{where}: count must be a whole number of at least 1")
-        lo = float(format_value("real", spec["from"], where + ": from"))
-        hi = float(format_value("real", spec["to"], where + ": to"))
+        lo = float(format_value("real", given["from"], where + ": from"))
+        hi = float(format_value("real", given["to"], where + ": to"))
         if count == 1:
             raw_values = [lo]
         else:
@@ -155,10 +155,10 @@ def _axis_values(name: str, spec, where: str) -> list[str]:
                           for i in range(count)]
         if kind != "real":
             raw_values = [int(v) if float(v).is_integer() else v for v in raw_values]
-    elif isinstance(spec, list):
-        raw_values = spec
+    elif isinstance(given, list):
+        raw_values = given
     else:
-        raw_values = [spec]
+        raw_values = [given]
     if not raw_values:
         raise DescriptionError(f"{where}: no values")
     values = [format_value(kind, v, f"{where}[{i}]") for i, v in enumerate(raw_values)]
