@@ -24,13 +24,24 @@ std::string trace_header() {
          "mean_j,total_j,open_fraction,lattice_p_min,lattice_p_max,diverged\n";
 }
 
-std::string trace_line(const ModelState& m, const ObservableSettings& settings) {
+TraceRecord trace_record(const ModelState& m, const ObservableSettings& settings) {
   const DisplaySettings& d = m.display;
-  const Observables o = observe(m, settings);
-  return c_format("%d,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%d\n", m.step,
-                  m.mean_p, d.p_display_min, d.p_display_max, d.j_display_min, d.j_display_max,
-                  o.stomata.mean_j, o.stomata.total_j, o.stomata.open_fraction, o.p_min, o.p_max,
-                  o.diverged ? 1 : 0);
+  return {m.step,          m.mean_p,        d.p_display_min, d.p_display_max,
+          d.j_display_min, d.j_display_max, observe(m, settings)};
+}
+
+void append_trace_line(std::string& text, const TraceRecord& r) {
+  const Observables& o = r.leaf;
+  text += c_format("%d,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%.17g,%d\n", r.step,
+                   r.mean_p, r.p_display_min, r.p_display_max, r.j_display_min, r.j_display_max,
+                   o.stomata.mean_j, o.stomata.total_j, o.stomata.open_fraction, o.p_min, o.p_max,
+                   o.diverged ? 1 : 0);
+}
+
+std::string trace_line(const ModelState& m, const ObservableSettings& settings) {
+  std::string text;
+  append_trace_line(text, trace_record(m, settings));
+  return text;
 }
 
 void start_model(ModelState& m, Random& random, std::uint32_t seed) {
@@ -84,6 +95,7 @@ class Runner {
   int finish() {
     int status = placement_failed_ ? kExitPlacementFailed : kExitDone;
     if (trace_.is_open()) {
+      flush_trace();
       trace_.close();
       if (trace_.fail()) status = file_error(FileError::cannot_write, trace_name_);
     }
@@ -207,6 +219,7 @@ class Runner {
       if (until_check == 0) until_check = progress_.check(done);
     }
     progress_.end();
+    if (tracing) flush_trace();
     if (tracing && trace_.fail()) return file_error(FileError::cannot_write, trace_name_);
     return -1;
   }
@@ -219,6 +232,7 @@ class Runner {
 
   int open_trace(const Action& a) {
     if (trace_.is_open()) {
+      flush_trace();
       trace_.close();
       if (trace_.fail()) return file_error(FileError::cannot_write, trace_name_);
     }
@@ -300,7 +314,23 @@ class Runner {
     return end_fields();
   }
 
-  void write_trace_line() { trace_ << trace_line(m_, out_.observe); }
+  // The numbers are kept and the lines formatted many at a time: between two
+  // steps the trace then takes only the stomata's pass, and the step's
+  // helper threads, which wait for the next step spinning a short while, do
+  // not fall asleep at every step.
+  void write_trace_line() {
+    pending_trace_.push_back(trace_record(m_, out_.observe));
+    if (pending_trace_.size() >= kTraceLinesAtOnce) flush_trace();
+  }
+
+  void flush_trace() {
+    std::string text;
+    for (const TraceRecord& r : pending_trace_) append_trace_line(text, r);
+    pending_trace_.clear();
+    trace_ << text;
+  }
+
+  static constexpr std::size_t kTraceLinesAtOnce = 256;
 
   ModelState& m_;
   Random& random_;
@@ -309,6 +339,7 @@ class Runner {
   int every_ = 1;
   std::ofstream trace_;
   std::string trace_name_;
+  std::vector<TraceRecord> pending_trace_;
   std::optional<std::filesystem::path> frames_dir_;
   PictureWriter pictures_;
   FieldRecording fields_;

@@ -48,8 +48,20 @@ struct RunFacts {
 int run_actions(ModelState& m, Random& random, const std::vector<Action>& actions,
                 RunOutput output, RunFacts* facts = nullptr);
 
-// The --trace header and one line for the model now.
+// What one --trace line holds: the numbers, taken after a step, apart from
+// their text, so a run can keep them and format many lines at once.
+struct TraceRecord {
+  int step = 0;
+  double mean_p = 0.0;
+  double p_display_min = 0.0, p_display_max = 0.0;
+  double j_display_min = 0.0, j_display_max = 0.0;
+  Observables leaf;
+};
+TraceRecord trace_record(const ModelState& m, const ObservableSettings& settings);
+
+// The --trace header and one line.
 std::string trace_header();
+void append_trace_line(std::string& text, const TraceRecord& record);
 std::string trace_line(const ModelState& m, const ObservableSettings& settings);
 
 }  // namespace ombrisk::batch

@@ -14,12 +14,24 @@ StomaObservables observe_stomata(const ModelState& m, const ObservableSettings& 
   const int count = std::min<int>(t.stoma_count, static_cast<int>(t.stoma_j.size()));
   const double threshold = open_threshold(m, settings);
   StomaObservables out;
+  // Four running sums, lane i % 4, added pairwise at the end: a fixed order,
+  // so the total is the same on every build and thread count, and one that
+  // does not wait for each addition before the next.
+  double lane[4] = {0.0, 0.0, 0.0, 0.0};
   int open = 0;
-  for (int i = 0; i < count; ++i) {
-    const double j = t.stoma_j[i];
-    out.total_j += j;
-    open += j > threshold ? 1 : 0;
+  const double* j = t.stoma_j.data();
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    for (int k = 0; k < 4; ++k) {
+      lane[k] += j[i + k];
+      open += j[i + k] > threshold ? 1 : 0;
+    }
   }
+  for (; i < count; ++i) {
+    lane[i % 4] += j[i];
+    open += j[i] > threshold ? 1 : 0;
+  }
+  out.total_j = (lane[0] + lane[1]) + (lane[2] + lane[3]);
   if (count == 0) {
     out.mean_j = std::numeric_limits<double>::quiet_NaN();
     out.open_fraction = std::numeric_limits<double>::quiet_NaN();

@@ -36,8 +36,10 @@ struct Observables {
   bool diverged = false;
 };
 
-// The stoma table alone: as cheap as one pass over the stomata. A NaN J is
-// not open and makes the mean and total NaN.
+// The stoma table alone: as cheap as one pass over the stomata. The total is
+// summed in four lanes (stoma i in lane i % 4, the lanes added as
+// (0 + 1) + (2 + 3)), a fixed order. A NaN J is not open and makes the mean
+// and total NaN.
 StomaObservables observe_stomata(const ModelState& m, const ObservableSettings& settings);
 
 // Least and greatest p over the lattice. With the automatic p range after a

@@ -43,3 +43,34 @@ TEST(BatchCommandLine, FramesAreNamedByTheirStep) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BatchCommandLine, ManifestOptionsAndRowRanges) {
+  ParseResult r = parse_command_line({"--manifest", "m.csv", "--rows", "3-7", "--summary",
+                                      "s_{row}.csv", "--steps", "row", "--save", "x.dat"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.line.manifest, "m.csv");
+  EXPECT_EQ(r.line.first_row, 3);
+  EXPECT_EQ(r.line.last_row, 7);
+  EXPECT_EQ(r.line.summary, "s_{row}.csv");
+  ASSERT_EQ(r.line.actions.size(), 2u);
+  EXPECT_TRUE(r.line.actions[0].row_steps);
+
+  r = parse_command_line({"--manifest", "m.csv", "--row", "12"});
+  ASSERT_EQ(r.error, "");  // a manifest run needs no action of its own
+  EXPECT_EQ(r.line.first_row, 12);
+  EXPECT_EQ(r.line.last_row, 12);
+
+  EXPECT_NE(parse_command_line({"--manifest", "m", "--row", "1", "--rows", "1-2"}).error, "");
+  EXPECT_NE(parse_command_line({"--manifest", "m", "--rows", "2-"}).error, "");
+  EXPECT_NE(parse_command_line({"--manifest", "m", "--rows", "-2"}).error, "");
+  EXPECT_NE(parse_command_line({"--manifest", "m", "--row", "1", "--steps", "row", "--steps",
+                                "row"})
+                .error,
+            "");
+  EXPECT_TRUE(parse_command_line({"--steps", "1", "--version"}).line.version);
+  EXPECT_EQ(parse_command_line({"--open-threshold", "0.25", "--stats"}).line.open_threshold, 0.25);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include "ui/tools/mean_p_plot_window.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "datafile/c_text.h"
 
@@ -23,18 +25,41 @@ QString number_text(double value) { return QString::fromStdString(c_format("%.6g
 
 }  // namespace
 
-// The drawing: axes, the least and greatest step and mean p, and the line.
+namespace {
+
+struct SeriesLook {
+  const char* label;  // the panel's name and the check box's text
+  QColor colour;
+};
+
+SeriesLook look(LeafSeries series) {
+  switch (series) {
+    case LeafSeries::mean_p: return {"mean p", QColor(0, 110, 40)};
+    case LeafSeries::mean_j: return {"mean J", QColor(30, 60, 200)};
+    case LeafSeries::open_fraction: return {"open fraction", QColor(190, 90, 0)};
+  }
+  return {"mean p", QColor(0, 110, 40)};
+}
+
+}  // namespace
+
+// The drawing of one series: axes, the least and greatest step and value,
+// and the line.
 class MeanPPlotArea : public QWidget {
  public:
-  MeanPPlotArea(const MeanPSeries& series, QWidget* parent) : QWidget(parent), series_(series) {
-    setMinimumSize(320, 200);
+  MeanPPlotArea(const MeanPSeries& series, LeafSeries which, QWidget* parent)
+      : QWidget(parent), series_(series), which_(which) {
+    setMinimumSize(320, 140);
   }
 
  protected:
   void paintEvent(QPaintEvent*) override;
 
  private:
+  double value(const MeanPPoint& point) const { return series_value(point, which_); }
+
   const MeanPSeries& series_;
+  LeafSeries which_;
 };
 
 void MeanPPlotArea::paintEvent(QPaintEvent*) {
@@ -46,9 +71,9 @@ void MeanPPlotArea::paintEvent(QPaintEvent*) {
   double low = INFINITY;
   double high = -INFINITY;
   for (const MeanPPoint& point : points) {
-    if (!std::isfinite(point.mean_p)) continue;
-    low = std::min(low, point.mean_p);
-    high = std::max(high, point.mean_p);
+    if (!std::isfinite(value(point))) continue;
+    low = std::min(low, value(point));
+    high = std::max(high, value(point));
   }
   if (low > high) {
     painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No steps recorded yet"));
@@ -91,7 +116,8 @@ void MeanPPlotArea::paintEvent(QPaintEvent*) {
                    high_text);
   painter.drawText(QRect(0, low_y - line / 2, label_width, line), Qt::AlignRight | Qt::AlignVCenter,
                    low_text);
-  painter.drawText(0, 0, left, line, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("mean p"));
+  painter.drawText(0, 0, width(), line, Qt::AlignLeft | Qt::AlignTop,
+                   QString::fromLatin1(look(which_).label));
   const int below = plot.bottom() + 4;
   painter.drawText(QRect(plot.left(), below, plot.width(), line), Qt::AlignLeft | Qt::AlignTop,
                    QString::number(points.front().step));
@@ -100,15 +126,15 @@ void MeanPPlotArea::paintEvent(QPaintEvent*) {
   painter.drawText(QRect(plot.left(), below + line, plot.width(), line), Qt::AlignHCenter | Qt::AlignTop,
                    QStringLiteral("step"));
 
-  // The line, broken where mean p is not a number.
+  // The line, broken where the value is not a number.
   QPainterPath path;
   bool pen_down = false;
   for (const MeanPPoint& point : points) {
-    if (!std::isfinite(point.mean_p)) {
+    if (!std::isfinite(value(point))) {
       pen_down = false;
       continue;
     }
-    const QPointF at(to_x(point.step), to_y(point.mean_p));
+    const QPointF at(to_x(point.step), to_y(value(point)));
     if (pen_down) {
       path.lineTo(at);
     } else {
@@ -119,23 +145,39 @@ void MeanPPlotArea::paintEvent(QPaintEvent*) {
   }
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setClipRect(plot);
-  painter.setPen(QPen(QColor(0, 110, 40), 1.5));
+  painter.setPen(QPen(look(which_).colour, 1.5));
   painter.drawPath(path);
 }
 
 MeanPPlotWindow::MeanPPlotWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Mean p plot"));
   header_ = new QLabel(this);
-  plot_ = new MeanPPlotArea(series_, this);
+  auto* choices = new QHBoxLayout;
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(header_);
+  layout->addLayout(choices);
+  for (const LeafSeries which : kLeafSeries) {
+    auto* box = new QCheckBox(QString::fromLatin1(look(which).label), this);
+    auto* plot = new MeanPPlotArea(series_, which, this);
+    const bool shown = which == LeafSeries::mean_p;
+    box->setChecked(shown);
+    plot->setVisible(shown);
+    connect(box, &QCheckBox::toggled, plot, [plot](bool on) {
+      plot->setVisible(on);
+      plot->update();
+    });
+    choices->addWidget(box);
+    layout->addWidget(plot, 1);
+    boxes_.push_back(box);
+    plots_.push_back(plot);
+  }
+  choices->addStretch(1);
   save_button_ = new QPushButton(QStringLiteral("Save CSV..."), this);
   save_button_->setAutoDefault(false);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(save_button_);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(header_);
-  layout->addWidget(plot_, 1);
   layout->addLayout(buttons);
   resize(640, 420);
 
@@ -161,20 +203,43 @@ void MeanPPlotWindow::hideEvent(QHideEvent* event) {
 }
 
 void MeanPPlotWindow::record(int step, double mean_p) {
-  series_.record(step, mean_p);
+  record(step, mean_p, std::numeric_limits<double>::quiet_NaN(),
+         std::numeric_limits<double>::quiet_NaN());
+}
+
+void MeanPPlotWindow::record(int step, double mean_p, double mean_j, double open_fraction) {
+  MeanPPoint point;
+  point.step = step;
+  point.mean_p = mean_p;
+  point.mean_j = mean_j;
+  point.open_fraction = open_fraction;
+  series_.record(point);
   if (series_.points().size() == 1) rate_.reset();
   rate_.add(step, clock_.nsecsElapsed() * 1e-9);
   // Hidden, it only keeps the series; showing it brings the header up to date.
   if (!isVisible()) return;
   update_header();
-  plot_->update();
+  for (MeanPPlotArea* plot : plots_) plot->update();
 }
 
 void MeanPPlotWindow::reset() {
   series_.reset();
   rate_.reset();
   update_header();
-  plot_->update();
+  for (MeanPPlotArea* plot : plots_) plot->update();
+}
+
+std::vector<LeafSeries> MeanPPlotWindow::shown_series() const {
+  std::vector<LeafSeries> shown;
+  for (std::size_t i = 0; i < boxes_.size(); ++i)
+    if (boxes_[i]->isChecked()) shown.push_back(kLeafSeries[i]);
+  return shown;
+}
+
+QCheckBox* MeanPPlotWindow::series_box(LeafSeries series) const {
+  for (std::size_t i = 0; i < boxes_.size(); ++i)
+    if (kLeafSeries[i] == series) return boxes_[i];
+  return nullptr;
 }
 
 double MeanPPlotWindow::steps_per_second() const { return rate_.per_second(clock_.nsecsElapsed() * 1e-9); }
@@ -189,7 +254,7 @@ QString MeanPPlotWindow::header_text() const {
 void MeanPPlotWindow::update_header() { header_->setText(header_text()); }
 
 bool MeanPPlotWindow::save_csv(const QString& path, QString* error) const {
-  const std::string text = series_.csv();
+  const std::string text = series_.csv(shown_series());
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly) ||
       file.write(text.data(), qint64(text.size())) != qint64(text.size()) || !file.commit()) {

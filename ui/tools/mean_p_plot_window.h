@@ -1,15 +1,18 @@
-// A separate, non-modal window that plots the run's mean p against the step
-// since the last lattice rebuild, shows the steps made per second, and saves
-// the series as CSV.
+// A separate, non-modal window that plots the run's mean p, and on request
+// the stomata's mean J and open fraction, against the step since the last
+// lattice rebuild, each in a panel of its own with its own axis; shows the
+// steps made per second, and saves the series shown as CSV.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 #include "ui/tools/mean_p_series.h"
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -28,6 +31,8 @@ class MeanPPlotWindow : public QWidget {
   // One repaint of the lattice: adds the point and the time it came. A step
   // below the newest one starts a new series (the lattice was rebuilt).
   void record(int step, double mean_p);
+  // The same with the stomata's quantities, which the chosen panels show.
+  void record(int step, double mean_p, double mean_j, double open_fraction);
   // A lattice rebuild: forgets the series and the rate.
   void reset();
 
@@ -36,7 +41,12 @@ class MeanPPlotWindow : public QWidget {
   // The header line as shown: step, mean p and steps per second.
   QString header_text() const;
 
-  // Writes the series as CSV at `path`; on failure returns false and sets
+  // The series shown, in the order of their panels (mean p alone at first).
+  std::vector<LeafSeries> shown_series() const;
+  // The check box that shows or hides a series' panel.
+  QCheckBox* series_box(LeafSeries series) const;
+
+  // Writes the step and the series shown as CSV at `path`; on failure returns false and sets
   // `error` to a message naming the file.
   bool save_csv(const QString& path, QString* error) const;
 
@@ -58,7 +68,8 @@ class MeanPPlotWindow : public QWidget {
   QElapsedTimer clock_;
   std::function<QString()> choose_file_;
   QLabel* header_ = nullptr;
-  MeanPPlotArea* plot_ = nullptr;
+  std::vector<MeanPPlotArea*> plots_;  // one per LeafSeries, in its order
+  std::vector<QCheckBox*> boxes_;
   QPushButton* save_button_ = nullptr;
   QTimer* header_timer_ = nullptr;
 };

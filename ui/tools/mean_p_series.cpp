@@ -16,20 +16,46 @@ void MeanPSeries::reset() {
   tail_not_sample_ = false;
 }
 
+const char* series_column(LeafSeries series) {
+  switch (series) {
+    case LeafSeries::mean_p: return "mean_p";
+    case LeafSeries::mean_j: return "mean_j";
+    case LeafSeries::open_fraction: return "open_fraction";
+  }
+  return "";
+}
+
+double series_value(const MeanPPoint& point, LeafSeries series) {
+  switch (series) {
+    case LeafSeries::mean_p: return point.mean_p;
+    case LeafSeries::mean_j: return point.mean_j;
+    case LeafSeries::open_fraction: return point.open_fraction;
+  }
+  return point.mean_p;
+}
+
 void MeanPSeries::record(int step, double mean_p) {
+  MeanPPoint point;
+  point.step = step;
+  point.mean_p = mean_p;
+  record(point);
+}
+
+void MeanPSeries::record(const MeanPPoint& point) {
+  const int step = point.step;
   if (!points_.empty() && step < points_.back().step) reset();
   if (points_.empty()) {
-    points_.push_back({step, mean_p});
+    points_.push_back(point);
     return;
   }
   if (step == points_.back().step) {
-    points_.back().mean_p = mean_p;
+    points_.back() = point;
     return;
   }
   if (tail_not_sample_) points_.pop_back();
   // The last point is now a sample (the first point always is).
   const bool is_sample = std::int64_t{step} - points_.back().step >= stride_;
-  points_.push_back({step, mean_p});
+  points_.push_back(point);
   tail_not_sample_ = !is_sample;
   if (!tail_not_sample_) {
     while (points_.size() - (tail_not_sample_ ? 1 : 0) > capacity_) {
@@ -58,6 +84,21 @@ std::string MeanPSeries::csv() const {
   std::string text = "step,mean_p\n";
   for (const MeanPPoint& point : points_) {
     text += c_format("%d,%.17g\n", point.step, point.mean_p);
+  }
+  return text;
+}
+
+std::string MeanPSeries::csv(const std::vector<LeafSeries>& shown) const {
+  std::string text = "step";
+  for (const LeafSeries s : kLeafSeries)
+    if (std::find(shown.begin(), shown.end(), s) != shown.end()) text.append(",").append(series_column(s));
+  text += '\n';
+  for (const MeanPPoint& point : points_) {
+    text += std::to_string(point.step);
+    for (const LeafSeries s : kLeafSeries)
+      if (std::find(shown.begin(), shown.end(), s) != shown.end())
+        text += c_format(",%.17g", series_value(point, s));
+    text += '\n';
   }
   return text;
 }

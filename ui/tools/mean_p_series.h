@@ -1,11 +1,13 @@
-// The run's mean p against the step, as the plot window shows it, and an
-// estimate of the steps made per second. No Qt: plain data that the plot
-// window feeds at every repaint.
+// The run's whole-leaf quantities (mean p, and the stomata's mean J and open
+// fraction) against the step, as the plot window shows them, and an estimate
+// of the steps made per second. No Qt: plain data that the plot window feeds
+// at every repaint.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,17 @@ namespace ombrisk {
 struct MeanPPoint {
   int step = 0;
   double mean_p = 0.0;
+  double mean_j = std::numeric_limits<double>::quiet_NaN();  // NaN: not recorded
+  double open_fraction = std::numeric_limits<double>::quiet_NaN();
 };
+
+// The quantities a plot may show, in the order of the CSV's columns.
+enum class LeafSeries { mean_p, mean_j, open_fraction };
+inline constexpr LeafSeries kLeafSeries[] = {LeafSeries::mean_p, LeafSeries::mean_j,
+                                             LeafSeries::open_fraction};
+// "mean_p", "mean_j", "open_fraction": the CSV column names.
+const char* series_column(LeafSeries series);
+double series_value(const MeanPPoint& point, LeafSeries series);
 
 // The series since the last lattice rebuild, bounded in memory: a record is
 // kept as a sample when it lies at least `stride()` steps after the previous
@@ -33,6 +45,8 @@ class MeanPSeries {
   // A step below the newest one means the lattice was rebuilt: the series
   // starts again from this record. The same step again replaces its value.
   void record(int step, double mean_p);
+  // The same, with every quantity of the point.
+  void record(const MeanPPoint& point);
 
   // Forgets everything (a rebuild that the step alone does not show, such as
   // one at step 0).
@@ -47,6 +61,8 @@ class MeanPSeries {
   // "step,mean_p" and one line per point; mean_p with 17 significant digits,
   // so it reads back to the same double.
   std::string csv() const;
+  // "step" and the chosen series' columns, in the order of kLeafSeries.
+  std::string csv(const std::vector<LeafSeries>& shown) const;
 
  private:
   // Keeps the first sample and each later one at least `stride_` steps

@@ -19,6 +19,7 @@
 #include "picture/lattice_picture.h"
 #include "ui/window/lattice_view.h"
 #include "ui/window/main_window.h"
+#include "model/observables.h"
 #include "ui/tools/mean_p_plot_window.h"
 #include "ui/window/model_lock.h"
 #include "picture/picture_file.h"
@@ -156,6 +157,8 @@ void ToolsController::view_about_to_paint() {
   const ModelState& m = window_.model();
   const int step = m.step;
   const double mean_p = m.mean_p;
+  // One pass over the stomata, under the lock like the step it describes.
+  const StomaObservables stomata = observe_stomata(m, {});
   Shown shown{step, m.rows, m.cols, {}, {}};
   if (step == 0) {
     shown.stoma_cols = placed(m.stomata.stoma_col, m.stomata.stoma_count);
@@ -173,7 +176,7 @@ void ToolsController::view_about_to_paint() {
     plot_window_->reset();
     stop_recording();
   }
-  plot_window_->record(step, mean_p);
+  plot_window_->record(step, mean_p, stomata.mean_j, stomata.open_fraction);
 }
 
 void ToolsController::view_painted(const QImage& picture, int step) {

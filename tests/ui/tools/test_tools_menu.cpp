@@ -19,6 +19,7 @@
 #include "ui/tools/frame_recorder.h"
 #include "ui/window/lattice_view.h"
 #include "ui/window/main_window.h"
+#include "model/observables.h"
 #include "ui/tools/mean_p_plot_window.h"
 #include "ui/resources/command_ids.h"
 #include "ui/tools/tools_menu.h"
@@ -248,6 +249,18 @@ class TestToolsMenu : public QObject {
     QVERIFY(tools->plot_window()->isVisible());
     QVERIFY(tools->plot_window()->isWindow());
     QVERIFY(!tools->plot_window()->isModal());
+  }
+
+  // The plot's points carry the stomata's mean J and open fraction of the
+  // step painted, as the model computes them.
+  void plot_records_the_stomatas_quantities() {
+    for (int i = 0; i < 3; ++i) step_and_paint(1);
+    const StomaObservables expected = observe_stomata(w->model(), {});
+    const MeanPPoint& last = tools->plot_window()->series().points().back();
+    QCOMPARE(last.step, w->model().step);
+    QCOMPARE(last.mean_j, expected.mean_j);
+    QCOMPARE(last.open_fraction, expected.open_fraction);
+    QVERIFY(last.mean_j > 0.0);
   }
 
   void dropped_data_file_loads_as_load_params() {

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <QCheckBox>
+#include <cmath>
 
 #include "ui/tools/mean_p_plot_window.h"
 
@@ -101,6 +103,46 @@ class TestToolsPlotWindow : public QObject {
     window.set_file_chooser([] { return QString(); });
     window.save_button()->click();
     QVERIFY(!QFile::exists(path));
+  }
+
+  // Mean J and the open fraction get panels of their own when chosen, and
+  // the CSV carries the series shown, in the order of the panels.
+  void chosen_series_get_panels_and_csv_columns() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("leaf.csv");
+    MeanPPlotWindow window;
+    window.resize(640, 700);
+    window.show();
+    for (int step = 0; step <= 100; ++step)
+      window.record(step, -0.01 * step, 0.5 + (step % 10) * 0.01, (step % 4) / 4.0);
+    const QRgb p_line = qRgb(0, 110, 40), j_line = qRgb(30, 60, 200), open_line = qRgb(190, 90, 0);
+    QImage shot = window.grab().toImage();
+    QVERIFY(count_pixels(shot, p_line) > 50);
+    QCOMPARE(count_pixels(shot, j_line), 0);
+    QCOMPARE(count_pixels(shot, open_line), 0);
+    QCOMPARE(window.shown_series(), std::vector<LeafSeries>{LeafSeries::mean_p});
+
+    window.series_box(LeafSeries::open_fraction)->setChecked(true);
+    window.series_box(LeafSeries::mean_j)->setChecked(true);
+    window.series_box(LeafSeries::mean_p)->setChecked(false);
+    shot = window.grab().toImage();
+    QCOMPARE(count_pixels(shot, p_line), 0);
+    QVERIFY(count_pixels(shot, j_line) > 50);
+    QVERIFY(count_pixels(shot, open_line) > 50);
+
+    window.set_file_chooser([&] { return path; });
+    window.save_button()->click();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines[0], QByteArray("step,mean_j,open_fraction"));
+    QCOMPARE(lines[1], QByteArray("0,0.5,0"));
+    QCOMPARE(lines[4], QByteArray("3,0.53000000000000003,0.75"));
+    QCOMPARE(lines.size(), qsizetype(103));  // 101 points, the header and the last line end
+
+    // A point recorded with mean p alone has no J to show.
+    window.record(0, 1.0);
+    QVERIFY(std::isnan(window.series().points().back().mean_j));
   }
 
   void failed_save_shows_an_error() {
