@@ -67,6 +67,20 @@ void throw_file_error(FileError error, const std::string& name) {
   throw py::error_already_set();
 }
 
+// Loads or saves under the model's file name, as the other front-ends do; a
+// file refused or not written leaves the name as it was.
+template <typename FileOperation>
+void use_data_file(PythonModel& pm, const std::filesystem::path& file, FileOperation operation) {
+  const std::string path = file.string();
+  const std::string before = pm.m.data_file_name;
+  pm.m.data_file_name = path;
+  const FileError error = operation(pm.m);
+  if (error != FileError::none) {
+    pm.m.data_file_name = before;
+    throw_file_error(error, path);
+  }
+}
+
 // Border and spacing as the Stomata dialog takes them before placing: a
 // border that does not fit the lattice is refused with nothing changed.
 void take_border_and_spacing(PythonModel& pm, std::optional<int> border,
@@ -263,15 +277,8 @@ time in seconds when None).)");
   cls.def(
       "load",
       [](PythonModel& pm, const std::filesystem::path& file) {
-        const std::string path = file.string();
         require_no_views(pm, "load");
-        const std::string before = pm.m.data_file_name;
-        pm.m.data_file_name = path;
-        const FileError error = load_data_file(pm.m);
-        if (error != FileError::none) {
-          pm.m.data_file_name = before;
-          throw_file_error(error, path);
-        }
+        use_data_file(pm, file, load_data_file);
       },
       py::arg("path"),
       "The header and stomata of a data file, on a restarted lattice (as \"Load params\").");
@@ -279,15 +286,8 @@ time in seconds when None).)");
   cls.def(
       "save",
       [](PythonModel& pm, const std::filesystem::path& file) {
-        const std::string path = file.string();
         require_idle(pm);
-        const std::string before = pm.m.data_file_name;
-        pm.m.data_file_name = path;
-        const FileError error = save_data_file(pm.m);
-        if (error != FileError::none) {
-          pm.m.data_file_name = before;
-          throw_file_error(error, path);
-        }
+        use_data_file(pm, file, save_data_file);
       },
       py::arg("path"), "The whole model as a data file, byte for byte as \"Save\" writes it.");
 
