@@ -97,6 +97,10 @@ void take_border_and_spacing(PythonModel& pm, std::optional<int> border,
   pm.m.spacing = s;
 }
 
+// Below this many cell updates a call keeps the GIL (a 100 x 100 lattice's
+// few steps).
+constexpr long long kKeepGilCellSteps = 50'000;
+
 void advance_steps(PythonModel& pm, long long n) {
   if (n < 0) throw py::value_error("advance: the number of steps must be 0 or more");
   if (pm.m.step > INT_MAX - n) {
@@ -114,15 +118,24 @@ void advance_steps(PythonModel& pm, long long n) {
   // noticed between them.
   const long long cells = std::max<long long>(1, static_cast<long long>(pm.m.rows) * pm.m.cols);
   const long long piece = std::max<long long>(1, 20'000'000 / cells);
+  auto run = [&pm](long long steps) {
+    for (long long i = 0; i < steps; ++i) {
+      advance_step(pm.m);
+      pm.m.step += 1;
+    }
+  };
+  // Handing the GIL over and back costs more than a very short call takes,
+  // and other threads run between such calls anyway.
+  if (cells * n < kKeepGilCellSteps) {
+    run(n);
+    return;
+  }
   long long left = n;
   while (left > 0) {
     const long long now = std::min(left, piece);
     {
       py::gil_scoped_release release;
-      for (long long i = 0; i < now; ++i) {
-        advance_step(pm.m);
-        pm.m.step += 1;
-      }
+      run(now);
     }
     left -= now;
     if (left > 0 && PyErr_CheckSignals() != 0) throw py::error_already_set();

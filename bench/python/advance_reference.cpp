@@ -1,26 +1,18 @@
 // The C++ side of the Python module's benchmark: the same set-up and steps
-// as bench_advance.py, timed here without Python.
-//
-//   advance_reference SIDE STOMATA STEPS CALLS
-//
-// runs CALLS times STEPS steps and prints the seconds the steps took.
+// as bench_advance.py, timed without Python. Loaded into the benchmark's own
+// process (ctypes), so that both sides run with the same allocator and
+// memory layout.
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 
 #include "model/commands.h"
 #include "model/time_step.h"
 
-int main(int argc, char** argv) {
+// Runs `calls` times `steps` steps on a side x side lattice with `stomata`
+// stomata (seed 1, after one warm step); returns the seconds the steps took
+// and leaves the final mean p in *mean_p.
+extern "C" double ombrisk_reference_run(int side, int stomata, long steps, long calls,
+                                        double* mean_p) {
   using namespace ombrisk;
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: advance_reference SIDE STOMATA STEPS CALLS\n");
-    return 2;
-  }
-  const int side = std::atoi(argv[1]);
-  const int stomata = std::atoi(argv[2]);
-  const long steps = std::atol(argv[3]);
-  const long calls = std::atol(argv[4]);
   ModelState m;
   Random random;
   start_model(m, random, 1);
@@ -28,7 +20,8 @@ int main(int argc, char** argv) {
   resize_to_dimension(m, random);
   place_new_stomata(m, random, stomata);
   restart_lattice(m);
-  advance_step(m);  // warm: the thread pool and the caches
+  advance_step(m);
+  m.step += 1;
   const auto start = std::chrono::steady_clock::now();
   for (long c = 0; c < calls; ++c) {
     for (long i = 0; i < steps; ++i) {
@@ -37,6 +30,6 @@ int main(int argc, char** argv) {
     }
   }
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("%.9f %.17g\n", took.count(), m.mean_p);
-  return 0;
+  *mean_p = m.mean_p;
+  return took.count();
 }
