@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "model/model_state.h"
-#include "model/step_rows.h"
+#include "model/step/step_rows.h"
 #include "model/time_step.h"
 #include "reference_step.h"
 
@@ -38,9 +38,13 @@ struct StepSettings {
   }
 };
 
-const SimdLevel kLevels[] = {SimdLevel::sse2, SimdLevel::avx2, SimdLevel::avx512};
+const SimdLevel kLevels[] = {SimdLevel::plain, SimdLevel::sse2, SimdLevel::avx2,
+                             SimdLevel::avx512};
 std::string level_name(SimdLevel level) {
-  return level == SimdLevel::avx512 ? " avx512" : level == SimdLevel::avx2 ? " avx2" : " sse2";
+  return level == SimdLevel::avx512 ? " avx512"
+         : level == SimdLevel::avx2 ? " avx2"
+         : level == SimdLevel::sse2 ? " sse2"
+                                    : " plain";
 }
 
 ModelState make_lattice(int rows, int cols, int stomata) {

@@ -22,9 +22,10 @@
 #include <utility>
 #include <vector>
 
-#include "model/exp_vector.h"
-#include "model/step_pool.h"
-#include "model/step_rows.h"
+#include "model/step/exp_vector.h"
+#include "model/step/step_pool.h"
+#include "model/step/step_rows.h"
+#include "processor_hints.h"  // the target processor's, from the include path
 
 namespace ombrisk {
 
@@ -164,16 +165,6 @@ struct Flux {
   double a;
 };
 
-// PREFETCHW, which every processor with AVX-512 has (GCC emits a read
-// prefetch for __builtin_prefetch(p, 1) unless built for such a processor).
-bool has_prefetchw() {
-  static const bool yes = __builtin_cpu_supports("avx512f");
-  return yes;
-}
-inline void prefetch_for_write(const void* p) {
-  asm volatile("prefetchw %0" : : "m"(*static_cast<const char*>(p)));
-}
-
 // The two rows of new values a thread has on hand: the row being computed
 // and the one before it, which goes back into the lattice after it.
 thread_local RowSlots t_ring;
@@ -205,9 +196,9 @@ void run_rows(const StepJob& job, int r0, int r1, bool above_done, bool below_do
   // The scratch lines these rows write were read by the calling thread at the
   // end of the last step; asking for them writable now lets the transfers
   // from its cache overlap the rows' work instead of stalling the stores.
-  if (has_prefetchw()) {
-    for (int k = job.row_start[r0]; k < job.row_start[r1]; k += 8) prefetch_for_write(j + k);
-    for (int r = r0; r < r1; r += 2) prefetch_for_write(job.stats + r);
+  if (step_detail::write_prefetch_available()) {
+    for (int k = job.row_start[r0]; k < job.row_start[r1]; k += 8) step_detail::prefetch_for_write(j + k);
+    for (int r = r0; r < r1; r += 2) step_detail::prefetch_for_write(job.stats + r);
   }
   for (int r = r0; r < r1; ++r) {
     double* out = buffer(r);

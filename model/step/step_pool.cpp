@@ -1,6 +1,6 @@
-#include "model/step_pool.h"
+#include "model/step/step_pool.h"
 
-#include <immintrin.h>
+#include "processor_hints.h"  // the target processor's, from the include path
 
 namespace ombrisk::step_detail {
 
@@ -14,7 +14,7 @@ template <typename T, typename Pred>
 void spin_then_wait(const std::atomic<T>& a, Pred done) {
   for (int i = 0; i < kSpinRounds; ++i) {
     if (done(a.load(std::memory_order_acquire))) return;
-    _mm_pause();
+    spin_pause();
   }
   for (;;) {
     const T seen = a.load(std::memory_order_acquire);
