@@ -1,6 +1,4 @@
 // ombrisk-batch: the lattice model from the command line.
-#include <unistd.h>
-
 #include <ctime>
 #include <iostream>
 #include <string>
@@ -9,6 +7,7 @@
 #include "batch/batch_run.h"
 #include "batch/command_line.h"
 #include "batch/picture_output.h"
+#include "batch/terminal.h"
 #include "model/time_step.h"
 
 int main(int argc, char** argv) {
@@ -32,7 +31,7 @@ int main(int argc, char** argv) {
   ModelState model;
   Random random;
   batch::start_model(model, random, seed);
-  const bool progress = isatty(STDERR_FILENO) == 1;
+  const bool progress = batch::error_stream_is_terminal();
   const int status =
       batch::run_actions(model, random, line.actions, {std::cout, std::cerr, progress});
   std::cout.flush();
