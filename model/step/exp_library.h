@@ -15,7 +15,7 @@ inline void exp_in_place_library(double* v, int n) {
 
 inline void stoma_exponentials_library(const double* p, const int* at, int n, double pminj,
                                        double a, double* j) {
-  for (int k = 0; k < n; ++k) j[k] = std::exp(-mul_sd(p[at[k]] - pminj, a));
+  for (int k = 0; k < n; ++k) j[k] = std::exp(-mul_sd(sub_sd(p[at[k]], pminj), a));
 }
 
 }  // namespace ombrisk::step_detail

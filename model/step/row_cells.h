@@ -21,30 +21,30 @@ inline double cell(const double* u, const double* m, const double* d, int c,
   if ((c & 1) == 0) {
     constexpr int k = Up + Down + Left + Right + (Down && Left) + (Down && Right);
     x = mul_sd(k, p);
-    if constexpr (Up) x = x - u[c];
-    if constexpr (Down) x = x - d[c];
-    if constexpr (Left) x = x - m[c - 1];
-    if constexpr (Right) x = x - m[c + 1];
-    if constexpr (Down && Left) x = x - d[c - 1];
-    if constexpr (Down && Right) x = x - d[c + 1];
+    if constexpr (Up) x = sub_sd(x, u[c]);
+    if constexpr (Down) x = sub_sd(x, d[c]);
+    if constexpr (Left) x = sub_sd(x, m[c - 1]);
+    if constexpr (Right) x = sub_sd(x, m[c + 1]);
+    if constexpr (Down && Left) x = sub_sd(x, d[c - 1]);
+    if constexpr (Down && Right) x = sub_sd(x, d[c + 1]);
   } else {
     constexpr int k = Up + Down + (Up && Left) + (Up && Right) + Left + Right;
     x = mul_sd(k, p);
-    if constexpr (Up) x = x - u[c];
-    if constexpr (Down) x = x - d[c];
-    if constexpr (Up && Left) x = x - u[c - 1];
-    if constexpr (Up && Right) x = x - u[c + 1];
-    if constexpr (Left) x = x - m[c - 1];
-    if constexpr (Right) x = x - m[c + 1];
+    if constexpr (Up) x = sub_sd(x, u[c]);
+    if constexpr (Down) x = sub_sd(x, d[c]);
+    if constexpr (Up && Left) x = sub_sd(x, u[c - 1]);
+    if constexpr (Up && Right) x = sub_sd(x, u[c + 1]);
+    if constexpr (Left) x = sub_sd(x, m[c - 1]);
+    if constexpr (Right) x = sub_sd(x, m[c + 1]);
   }
   if constexpr ((!Up || !Down) && (!Left || !Right)) {
-    return add_sd(p - mul_sd(x, q.kepi), mul_sd(q.target - p, q.kin));
+    return add_sd(sub_sd(p, mul_sd(x, q.kepi)), mul_sd(sub_sd(q.target, p), q.kin));
   } else {
     // -(x * kepi) + (target - p) * kin as one subtraction: a - b is a + (-b)
     // by definition and addition commutes, so the bits are the same (a NaN
     // may come out with the other sign), and the sign flip leaves the chain
     // of dependent operations that bounds the vector loops.
-    const double dd = mul_sd(q.target - p, q.kin) - mul_sd(x, q.kepi);
+    const double dd = sub_sd(mul_sd(sub_sd(q.target, p), q.kin), mul_sd(x, q.kepi));
     return add_sd(dd, p);
   }
 }

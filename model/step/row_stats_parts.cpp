@@ -47,9 +47,9 @@ void finish_stats(const double* v, int cols, const double* sum, double lo, doubl
                   bool bounds, bool scan, RowStats& out) {
   double quarter[4];
   for (int j = 0; j < 4; ++j) {
-    quarter[j] = (sum[j] + sum[j + 4]) + (sum[j + 8] + sum[j + 12]);
+    quarter[j] = add_sd(add_sd(sum[j], sum[j + 4]), add_sd(sum[j + 8], sum[j + 12]));
   }
-  out.sum = (quarter[0] + quarter[1]) + (quarter[2] + quarter[3]);
+  out.sum = add_sd(add_sd(quarter[0], quarter[1]), add_sd(quarter[2], quarter[3]));
   if (!bounds) return;
   // A row without NaN: the lanes hold the row's values nearest each end, and
   // equal values have equal bits except +0.0 and -0.0. Where a bound is zero,

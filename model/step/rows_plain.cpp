@@ -74,7 +74,7 @@ void update_row_with_stats(const double* grid, int rows, int cols, int r,
 }
 
 void flux_from_exp(double* v, int n, const FluxTerms& t) {
-  for (int i = 0; i < n; ++i) v[i] = t.numerator / add_sd(mul_sd(v[i], t.span), t.Jo);
+  for (int i = 0; i < n; ++i) v[i] = div_sd(t.numerator, add_sd(mul_sd(v[i], t.span), t.Jo));
 }
 
 }  // namespace ombrisk::step_detail::plain

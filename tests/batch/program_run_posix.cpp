@@ -1,6 +1,6 @@
 // run_batch on POSIX systems: fork and exec, the program's output redirected
 // to files in its directory. OMBRISK_BATCH_LAUNCHER, when defined, is the
-// command (an emulator and its options, separated by ';') the program is run
+// command (an emulator and its options, separated by '|') the program is run
 // through.
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -17,7 +17,7 @@ std::vector<std::string> launcher() {
 #ifdef OMBRISK_BATCH_LAUNCHER
   std::string_view rest = OMBRISK_BATCH_LAUNCHER;
   while (!rest.empty()) {
-    const std::size_t end = rest.find(';');
+    const std::size_t end = rest.find('|');
     words.emplace_back(rest.substr(0, end));
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
   }

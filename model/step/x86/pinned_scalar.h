@@ -1,4 +1,4 @@
-// add_sd and mul_sd (see model/pinned_ops.h) for x86-64: one SSE2
+// The pinned scalar operations (see model/pinned_ops.h) for x86-64: one SSE2
 // instruction each, its operands in the order written.
 #pragma once
 
@@ -8,8 +8,16 @@ inline double add_sd(double a, double b) {
   asm("addsd %1, %0" : "+x"(a) : "x"(b));
   return a;
 }
+inline double sub_sd(double a, double b) {
+  asm("subsd %1, %0" : "+x"(a) : "x"(b));
+  return a;
+}
 inline double mul_sd(double a, double b) {
   asm("mulsd %1, %0" : "+x"(a) : "x"(b));
+  return a;
+}
+inline double div_sd(double a, double b) {
+  asm("divsd %1, %0" : "+x"(a) : "x"(b));
   return a;
 }
 

@@ -642,7 +642,7 @@ void flux_from_exp(double* v, int n, const FluxTerms& t) {
     const __m128d e = _mm_loadu_pd(v + i);
     _mm_storeu_pd(v + i, _mm_div_pd(numerator, add_pd(mul_pd(e, span), jo)));
   }
-  for (; i < n; ++i) v[i] = t.numerator / add_sd(mul_sd(v[i], t.span), t.Jo);
+  for (; i < n; ++i) v[i] = div_sd(t.numerator, add_sd(mul_sd(v[i], t.span), t.Jo));
 }
 
 }  // namespace ombrisk::step_detail
