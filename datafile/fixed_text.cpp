@@ -1,8 +1,10 @@
 #include "datafile/fixed_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
 
 #include "datafile/c_text.h"
 
@@ -10,39 +12,11 @@ namespace ombrisk {
 
 namespace {
 
-__extension__ typedef unsigned __int128 u128;
-
-constexpr std::uint64_t kPow10[] = {1ull,         10ull,         100ull,      1000ull,
-                                    10000ull,     100000ull,     1000000ull,  10000000ull,
-                                    100000000ull, 1000000000ull, 10000000000ull};
-
-// Limits of the fast path by precision: |value| * 10^precision stays below
-// 1e19 < 2^64.
-constexpr double kFastLimit[] = {1e19, 1e18, 1e17, 1e16, 1e15, 1e14,
-                                 1e13, 1e12, 1e11, 1e10};
-
 // "00" to "99": two digits per step.
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
-
-// round(mantissa * 2^exponent * 10^precision), ties to even, from the exact
-// binary value. The caller makes sure the result is below 1e19.
-template <int Precision>
-std::uint64_t scaled_magnitude(std::uint64_t mantissa, int exponent) {
-  // The product is below 2^53 * 10^9 < 2^83.
-  const u128 scaled = static_cast<u128>(mantissa) * kPow10[Precision];
-  if (exponent >= 0) return static_cast<std::uint64_t>(scaled << exponent);
-  const int shift = -exponent;
-  if (shift >= 127) return 0;  // below a half, whatever the mantissa
-  const u128 quotient = scaled >> shift;
-  const u128 remainder = scaled - (quotient << shift);
-  const u128 half = static_cast<u128>(1) << (shift - 1);
-  std::uint64_t q = static_cast<std::uint64_t>(quotient);
-  if (remainder > half || (remainder == half && (q & 1))) ++q;
-  return q;
-}
 
 int digit_count(std::uint64_t v) {
   int n = 1;
@@ -70,63 +44,47 @@ void digits_backwards(char* end, std::uint64_t v, int count) {
 
 constexpr char kSpaces[kFixedFastMaxChars + 1] = "                                ";
 
-// The precision is a constant here so that every division is by a constant.
-template <int precision>
-char* write_fixed(char* dest, double value, int width) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  const bool negative = (bits >> 63) != 0;
-  const int exponent_field = static_cast<int>((bits >> 52) & 0x7ff);
-  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
-
+// std::to_chars rounds from the exact binary value as printf does; only nan
+// and inf are spelled here, so that they read the same on every platform.
+char* write_fixed(char* dest, double value, int precision, int width) {
   // Spaces first over the whole width; the text then overwrites the right end.
   std::memcpy(dest, kSpaces, kFixedFastMaxChars);
-
-  if (exponent_field == 0x7ff) {
+  if (!std::isfinite(value)) {
+    const bool negative = std::signbit(value);
     const int length = 3 + (negative ? 1 : 0);
     char* p = dest + (width > length ? width - length : 0);
     if (negative) *p++ = '-';
-    std::memcpy(p, mantissa != 0 ? "nan" : "inf", 3);
+    std::memcpy(p, std::isnan(value) ? "nan" : "inf", 3);
     return p + 3;
   }
-  if (!(std::fabs(value) < kFastLimit[precision])) return nullptr;
-  int exponent;
-  if (exponent_field == 0) {
-    exponent = -1074;
-  } else {
-    mantissa |= std::uint64_t{1} << 52;
-    exponent = exponent_field - 1075;
-  }
-  const std::uint64_t q = scaled_magnitude<precision>(mantissa, exponent);
-  constexpr std::uint64_t unit = kPow10[precision];
-  const std::uint64_t integer = q / unit;
-  const int integer_digits = digit_count(integer);
-  constexpr int decimals_length = precision > 0 ? 1 + precision : 0;
-  const int length = (negative ? 1 : 0) + integer_digits + decimals_length;
+  char text[kFixedFastMaxChars];
+  const auto result =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision);
+  if (result.ec != std::errc()) return nullptr;
+  const int length = static_cast<int>(result.ptr - text);
   char* p = dest + (width > length ? width - length : 0);
-  if (negative) *p++ = '-';
-  p += integer_digits;
-  digits_backwards(p, integer, integer_digits);
-  if constexpr (precision > 0) {
-    *p++ = '.';
-    p += precision;
-    digits_backwards(p, q - integer * unit, precision);
-  }
-  return p;
+  std::memcpy(p, text, static_cast<std::size_t>(length));
+  return p + length;
 }
 
+#if defined(_MSC_VER) && !defined(__clang__)
+#define OMBRISK_ALWAYS_INLINE __forceinline
+#else
+#define OMBRISK_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
+
 // The shared body of write_cell_value and write_cell_row, inlined into both.
-inline __attribute__((always_inline)) char* cell_value(char* dest, double value) {
+OMBRISK_ALWAYS_INLINE char* cell_value(char* dest, double value) {
   // |value| * 10^4 in double precision is within 2^-14 of the exact product
   // for |value| below 1e6, so its rounding is the exact one unless the
   // fraction lies within 2^-10 of a half: those few go the exact way. No
   // branch depends on the digits, so random values cost no mispredictions.
   const double magnitude = std::fabs(value);
-  if (!(magnitude < 1e6)) return write_fixed<4>(dest, value, 8);
+  if (!(magnitude < 1e6)) return write_fixed(dest, value, 4, 8);
   const double scaled = magnitude * 10000.0;
   const auto whole = static_cast<std::uint64_t>(scaled);
   const double fraction = scaled - static_cast<double>(whole);
-  if (std::fabs(fraction - 0.5) <= 0x1p-10) return write_fixed<4>(dest, value, 8);
+  if (std::fabs(fraction - 0.5) <= 0x1p-10) return write_fixed(dest, value, 4, 8);
   const std::uint64_t q = whole + (fraction > 0.5 ? 1 : 0);
   const std::uint64_t integer = q / 10000;  // at most 10^6
   const std::uint64_t decimals = q % 10000;
@@ -175,20 +133,8 @@ int write_cell_row(char*& dest, const double* values, int count) {
 }
 
 char* write_fixed_fast(char* dest, double value, int precision, int width) {
-  if (width > kFixedFastMaxChars) return nullptr;
-  switch (precision) {
-    case 0: return write_fixed<0>(dest, value, width);
-    case 1: return write_fixed<1>(dest, value, width);
-    case 2: return write_fixed<2>(dest, value, width);
-    case 3: return write_fixed<3>(dest, value, width);
-    case 4: return write_fixed<4>(dest, value, width);
-    case 5: return write_fixed<5>(dest, value, width);
-    case 6: return write_fixed<6>(dest, value, width);
-    case 7: return write_fixed<7>(dest, value, width);
-    case 8: return write_fixed<8>(dest, value, width);
-    case 9: return write_fixed<9>(dest, value, width);
-    default: return nullptr;
-  }
+  if (width > kFixedFastMaxChars || precision < 0 || precision > 9) return nullptr;
+  return write_fixed(dest, value, precision, width);
 }
 
 void append_fixed(std::string& out, double value, int precision, int width) {

@@ -1,6 +1,6 @@
-// Fast "%W.Pf" and "%i" formatting that gives exactly the bytes the C
-// library's printf gives in the "C" locale: the value is rounded from its exact
-// binary value, exact ties to even, like glibc. The data file writer formats
+// Fast "%W.Pf" and "%i" formatting that gives exactly the bytes printf gives
+// in the "C" locale: the value is rounded from its exact binary value, exact
+// ties to even, as std::to_chars and glibc do. The data file writer formats
 // hundreds of thousands of values per save, far too many for one printf each.
 #pragma once
 
@@ -8,23 +8,22 @@
 
 namespace ombrisk {
 
-// The longest text write_fixed_fast produces (a sign, at most 20 digits and a
-// point, or the width when that is more), and the room it needs at `dest`.
+// The longest text write_fixed_fast produces, and the room it needs at `dest`.
 inline constexpr int kFixedFastMaxChars = 32;
 
 // Appends printf("%*.*f", width, precision, value) to `out` (precision 0..9).
 void append_fixed(std::string& out, double value, int precision, int width);
 
 // Writes printf("%*.*f", width, precision, value) at `dest`, which must have
-// room for kFixedFastMaxChars characters, and returns the end
-// for nan, inf and every finite value with |value| * 10^precision below 1e19
-// (|value| below 1e15 for four decimals), width at most 32; returns nullptr
-// otherwise, having written only spaces.
+// room for kFixedFastMaxChars characters, and returns the end when the text
+// fits in kFixedFastMaxChars characters (nan and inf always do), width at
+// most 32 and precision 0..9; returns nullptr otherwise, having written only
+// spaces.
 char* write_fixed_fast(char* dest, double value, int precision, int width);
 
 // Writes printf("%8.4f", value) at `dest`, which must have room for
-// kFixedFastMaxChars characters, and returns the end; nullptr when the value
-// needs more (|value| of 1e15 or more), having written only spaces. The
+// kFixedFastMaxChars characters, and returns the end; nullptr when the text
+// would be longer than that, having written only spaces. The
 // common case of the data file's cells, made branch-free for speed.
 char* write_cell_value(char* dest, double value);
 

@@ -1,11 +1,6 @@
 #include "datafile/number_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
+#include "datafile/c_number_scan.h"
 #include "datafile/c_text.h"
 
 namespace ombrisk {
@@ -14,15 +9,6 @@ namespace {
 
 constexpr std::size_t kBlock = 64 * 1024;
 
-// No number this program writes comes near this length; a longer word is
-// refused rather than buffered whole.
-constexpr std::size_t kMaxWord = 64 * 1024;
-
-// White space as the "C" locale's isspace has it.
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Whether a "%i" or "%lf" conversion could start with c (a sign, a digit, a
 // point, or the first letter of inf or nan).
 bool may_start_number(char c) {
@@ -30,27 +16,38 @@ bool may_start_number(char c) {
          c == 'n' || c == 'N';
 }
 
+bool is_one_of(char c, const char* set) {
+  for (; *set != '\0'; ++set) {
+    if (c == *set) return true;
+  }
+  return false;
+}
+
+// Whether the character after a number of this form starts a longer number
+// that was left unfinished: the scanner takes every complete one, so such a
+// character can only begin an exponent, a hexadecimal part or the rest of
+// "infinity" or "nan(...)" that is not there.
+bool continues_unfinished(NumberForm form, const char* number, const char* next) {
+  switch (form) {
+    case NumberForm::decimal:
+      // "0x" with no hex digit is read as the 0 before it.
+      return is_one_of(*next, "eE") ||
+             (is_one_of(*next, "xX") && next[-1] == '0' &&
+              (next - number == 1 || (next - number == 2 && is_one_of(number[0], "+-"))));
+    case NumberForm::hexadecimal: return is_one_of(*next, "pP");
+    case NumberForm::infinity: return is_one_of(*next, "iI");
+    case NumberForm::nan: return *next == '(';
+    case NumberForm::none: break;
+  }
+  return false;
+}
+
 }  // namespace
 
-NumberReader::~NumberReader() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-bool NumberReader::open(const std::string& path) {
-  if (path.empty()) return false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
-  return true;
-}
+bool NumberReader::open(const std::string& path) { return file_.open(path); }
 
 bool NumberReader::fill() {
-  if (at_end_ || fd_ < 0) return false;
+  if (at_end_) return false;
   // Drop what was consumed once it is most of the buffer.
   if (pos_ > kBlock) {
     buffer_.erase(0, pos_);
@@ -58,10 +55,7 @@ bool NumberReader::fill() {
   }
   const std::size_t old_size = buffer_.size();
   buffer_.resize(old_size + kBlock);
-  ssize_t n;
-  do {
-    n = ::read(fd_, buffer_.data() + old_size, kBlock);
-  } while (n < 0 && errno == EINTR);
+  const std::int64_t n = file_.read_some(buffer_.data() + old_size, kBlock);
   buffer_.resize(old_size + (n > 0 ? static_cast<std::size_t>(n) : 0));
   if (n <= 0) {
     at_end_ = true;
@@ -72,29 +66,50 @@ bool NumberReader::fill() {
 
 bool NumberReader::load_next_word() {
   for (;;) {
-    while (pos_ < buffer_.size() && is_space(buffer_[pos_])) ++pos_;
+    while (pos_ < buffer_.size() && is_c_space(buffer_[pos_])) ++pos_;
     if (pos_ < buffer_.size()) break;
     if (!fill()) return false;
   }
   // Text that cannot be a number fails its conversion as it is.
-  if (!may_start_number(buffer_[pos_])) return true;
-  std::size_t scan = pos_;
-  for (;;) {
-    while (scan < buffer_.size() && !is_space(buffer_[scan])) ++scan;
-    if (scan < buffer_.size()) return true;
-    const std::size_t offset = scan - pos_;
-    if (offset > kMaxWord) return false;
-    if (!fill()) return true;  // the word runs to the end of the file
-    scan = pos_ + offset;      // fill may have moved the start of the buffer
+  if (!may_start_number(buffer_[pos_])) {
+    word_end_ = pos_;
+    return true;
   }
+  std::size_t length = 0;
+  for (;;) {
+    const std::size_t available = buffer_.size() - pos_;
+    while (length < available && length <= kMaxNumberWord && !is_c_space(buffer_[pos_ + length])) {
+      ++length;
+    }
+    if (length > kMaxNumberWord) return false;
+    if (length < available || !fill()) break;  // white space, or the end of the file
+  }
+  word_end_ = pos_ + length;
+  return true;
 }
 
 bool NumberReader::read_int(int& value) {
-  return load_next_word() && c_scan_int(buffer_, pos_, value);
+  if (!load_next_word()) return false;
+  const ScannedInteger n = scan_c_integer(word_begin(), word_end(), 0);
+  if (n.end == word_begin()) return false;
+  if (n.end != word_end() && is_one_of(*n.end, ".eExX")) return false;
+  int v;
+  if (!integer_as_int(n, v)) return false;
+  value = v;
+  pos_ = static_cast<std::size_t>(n.end - buffer_.data());
+  return true;
 }
 
 bool NumberReader::read_double(double& value) {
-  return load_next_word() && c_scan_double(buffer_, pos_, value);
+  if (!load_next_word()) return false;
+  NumberForm form = NumberForm::none;
+  double v;
+  const char* end = scan_c_double(word_begin(), word_end(), v, &form);
+  if (end == word_begin()) return false;
+  if (end != word_end() && continues_unfinished(form, word_begin(), end)) return false;
+  value = v;
+  pos_ = static_cast<std::size_t>(end - buffer_.data());
+  return true;
 }
 
 }  // namespace ombrisk

@@ -5,17 +5,20 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
-
-#include <stdlib.h>
 
 namespace ombrisk::testing {
 
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ombrisk-df-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    std::random_device seed;
+    std::mt19937_64 gen(seed());
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    do {
+      path_ = base / ("ombrisk-df-" + std::to_string(gen()));
+    } while (!std::filesystem::create_directory(path_));
   }
   ~TempDir() {
     std::error_code ec;
