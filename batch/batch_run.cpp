@@ -12,46 +12,13 @@
 #include "batch/progress.h"
 #include "datafile/c_text.h"
 #include "datafile/data_file.h"
-#include "model/placement.h"
+#include "model/commands.h"
+#include "model/fields.h"
 #include "model/time_step.h"
 
 namespace ombrisk::batch {
 
-void start_model(ModelState& m, Random& random, std::uint32_t seed) {
-  start_up_model(m);
-  seed_random(random, seed);
-  next_random(random);
-}
-
 namespace {
-
-// The Stomata dialog's count limit: the table's maximum and no more stomata
-// than the chosen lattice size has cells.
-int stoma_count_limit(const ModelState& m) {
-  const long long d = dimension_side(m.dimension_choice);
-  return static_cast<int>(std::min<long long>(kMaxStomata, d * d));
-}
-
-void apply_setting(ModelState& m, SetField field, double v) {
-  ModelParameters& p = m.params;
-  DisplaySettings& d = m.display;
-  switch (field) {
-    case SetField::kepi: p.kepi = v; break;
-    case SetField::kin: p.kin = v; break;
-    case SetField::Jmax: p.Jmax = v; break;
-    case SetField::Jo: p.Jo = v; break;
-    case SetField::a: p.a = v; break;
-    case SetField::pminj: p.pminj = v; break;
-    case SetField::leaf_p: p.leaf_p = v; break;
-    case SetField::offset_from_mean: p.offset_from_mean = static_cast<int>(v); break;
-    case SetField::auto_p_range: d.auto_p_range = static_cast<int>(v); break;
-    case SetField::auto_j_range: d.auto_j_range = static_cast<int>(v); break;
-    case SetField::p_display_min: d.p_display_min = v; break;
-    case SetField::p_display_max: d.p_display_max = v; break;
-    case SetField::j_display_min: d.j_display_min = v; break;
-    case SetField::j_display_max: d.j_display_max = v; break;
-  }
-}
 
 class Runner {
  public:
@@ -68,12 +35,11 @@ class Runner {
       case ActionKind::spacing: m_.spacing = a.value; return -1;
       case ActionKind::stomata: return new_stomata(a);
       case ActionKind::randomize: return randomize(a);
-      case ActionKind::set: apply_setting(m_, a.field, a.value); return -1;
+      case ActionKind::set: set_field(m_, *a.field, a.value); return -1;
       case ActionKind::steps: return steps(a);
       case ActionKind::restart:
         end_frames();
-        free_lattice(m_);
-        reset_lattice(m_);
+        restart_lattice(m_);
         return -1;
       case ActionKind::stats: stats(); return -1;
       case ActionKind::trace: return open_trace(a);
@@ -111,62 +77,51 @@ class Runner {
     return e == FileError::none ? -1 : file_error(e, a.file);
   }
 
-  void place(const Action& a) {
-    const PlacementOutcome r = randomize_stomata(m_, random_);
+  void report_placement(const Action& a, const PlacementOutcome& r) {
     if (r.status == PlacementStatus::complete) return;
     placement_failed_ = true;
+    out_.err << placement_text(r.status) << " (" << a.text << ": ";
     if (r.status == PlacementStatus::out_of_attempts) {
-      out_.err << "Randomize Failure!! (" << a.text << ": " << r.placed << " of "
-               << m_.stomata.stoma_count << " stomata placed)\n";
+      out_.err << r.placed << " of " << m_.stomata.stoma_count << " stomata placed)\n";
     } else {
-      out_.err << "Randomize Failure!! (" << a.text << ": border " << m_.border
-               << " does not fit the " << m_.rows << " x " << m_.cols
+      out_.err << "border " << m_.border << " does not fit the " << m_.rows << " x " << m_.cols
                << " lattice; no stomata placed)\n";
     }
   }
 
-  int too_many(const Action& a) {
-    out_.err << "Too many stomata!! (" << a.text << ": at most " << stoma_count_limit(m_)
-             << " on this lattice)\n";
+  int refused(const Action& a, StomataRefusal refusal) {
+    out_.err << refusal_text(refusal) << " (" << a.text;
+    if (refusal == StomataRefusal::too_many)
+      out_.err << ": at most " << stoma_count_limit(m_) << " on this lattice";
+    out_.err << ")\n";
     return kExitUsage;
   }
 
   // The Dimension dialog's OK and the command after it.
   void resize(const Action& a) {
-    const int side = static_cast<int>(a.number);
-    free_lattice(m_);
-    m_.dimension_choice = dimension_choice_for_side(side);
-    m_.rows = m_.cols = side;
-    m_.stomata.stoma_count = 10;
-    reset_lattice(m_);
-    allocate_stoma_table(m_);
-    place(a);
+    m_.dimension_choice = dimension_choice_for_side(static_cast<int>(a.number));
+    report_placement(a, resize_to_dimension(m_, random_).placement);
   }
 
   // The Stomata dialog's Apply with the count, then its OK and the lattice
   // rebuild of the command.
   int new_stomata(const Action& a) {
-    if (a.number > stoma_count_limit(m_)) return too_many(a);
+    const StomataOutcome r = place_new_stomata(m_, random_, static_cast<int>(a.number));
+    if (r.refusal != StomataRefusal::none) return refused(a, r.refusal);
     end_frames();
-    StomaTable& st = m_.stomata;
-    st.stoma_count = static_cast<int>(a.number);
-    allocate_stoma_table(m_);
-    place(a);
-    st.backup_col = st.stoma_col;
-    st.backup_row = st.stoma_row;
-    free_lattice(m_);
-    reset_lattice(m_);
+    report_placement(a, r.placement);
+    restart_lattice(m_);
     return -1;
   }
 
   // The Stomata dialog's Randomize, then its OK (which tests the count of a
   // table that a file may have brought) and the lattice rebuild.
   int randomize(const Action& a) {
-    if (m_.stomata.stoma_count > stoma_count_limit(m_)) return too_many(a);
+    const StomataRefusal refusal = check_stoma_count(m_);
+    if (refusal != StomataRefusal::none) return refused(a, refusal);
     end_frames();
-    place(a);
-    free_lattice(m_);
-    reset_lattice(m_);
+    report_placement(a, randomize_stomata(m_, random_));
+    restart_lattice(m_);
     return -1;
   }
 

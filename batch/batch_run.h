@@ -18,10 +18,6 @@ inline constexpr int kExitFileError = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitPlacementFailed = 3;
 
-// The model as the window starts it, then the generator seeded with `seed`
-// and one number drawn and thrown away.
-void start_model(ModelState& m, Random& random, std::uint32_t seed);
-
 struct RunOutput {
   std::ostream& out;    // --stats lines
   std::ostream& err;    // messages, progress

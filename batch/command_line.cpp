@@ -54,34 +54,6 @@ bool parse_real(const std::string& text, double& out) {
   return true;
 }
 
-struct FieldName {
-  const char* name;
-  SetField field;
-  bool flag;  // 0 or 1 only
-};
-
-constexpr FieldName kFields[] = {
-    {"kepi", SetField::kepi, false},
-    {"kin", SetField::kin, false},
-    {"Jmax", SetField::Jmax, false},
-    {"Jo", SetField::Jo, false},
-    {"a", SetField::a, false},
-    {"pminj", SetField::pminj, false},
-    {"leaf_p", SetField::leaf_p, false},
-    {"offset_from_mean", SetField::offset_from_mean, true},
-    {"auto_p_range", SetField::auto_p_range, true},
-    {"auto_j_range", SetField::auto_j_range, true},
-    {"p_display_min", SetField::p_display_min, false},
-    {"p_display_max", SetField::p_display_max, false},
-    {"j_display_min", SetField::j_display_min, false},
-    {"j_display_max", SetField::j_display_max, false},
-};
-
-const FieldName* find_field(std::string_view name) {
-  for (const FieldName& f : kFields)
-    if (name == f.name) return &f;
-  return nullptr;
-}
 
 struct ActionName {
   const char* name;
@@ -163,19 +135,21 @@ std::optional<std::string> read_value(Action& action, const std::string& value) 
     case ActionKind::set: {
       const std::size_t eq = value.find('=');
       if (eq == std::string::npos) return prefixed(what + ": expected NAME=VALUE");
-      const FieldName* f = find_field(std::string_view(value).substr(0, eq));
+      const SettableField* f = find_field(std::string_view(value).substr(0, eq));
       if (f == nullptr)
         return prefixed(what + ": unknown field " + value.substr(0, eq));
-      action.field = f->field;
+      action.field = f;
       const std::string number = value.substr(eq + 1);
-      if (f->flag) {
+      if (f->kind == FieldKind::flag) {
+        // A flag is written as a whole number: "1.0" and "1e0" are refused.
         long long v = 0;
-        if (parse_whole(number, v) != NumberStatus::ok || (v != 0 && v != 1))
-          return prefixed(what + ": " + f->name + " must be 0 or 1");
+        if (parse_whole(number, v) != NumberStatus::ok) v = -1;
         action.value = static_cast<double>(v);
       } else if (!parse_real(number, action.value)) {
         return prefixed(what + ": not a number");
       }
+      const std::string error = field_value_error(*f, action.value);
+      if (!error.empty()) return prefixed(what + ": " + error);
       return std::nullopt;
     }
     case ActionKind::randomize:

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "model/fields.h"
+
 namespace ombrisk::batch {
 
 enum class ActionKind {
@@ -26,30 +28,12 @@ enum class ActionKind {
   frames,     // folder
 };
 
-// The model fields that --set may change.
-enum class SetField {
-  kepi,
-  kin,
-  Jmax,
-  Jo,
-  a,
-  pminj,
-  leaf_p,
-  offset_from_mean,
-  auto_p_range,
-  auto_j_range,
-  p_display_min,
-  p_display_max,
-  j_display_min,
-  j_display_max,
-};
-
 struct Action {
   ActionKind kind = ActionKind::restart;
   std::string file;        // load, save, trace, png; the folder of frames
   long long number = 0;    // size, border, stomata, steps, every
   double value = 0.0;      // spacing, set
-  SetField field = SetField::kepi;  // set
+  const SettableField* field = nullptr;  // set
   std::string text;        // the action as typed, e.g. "--steps 100", for messages
 };
 

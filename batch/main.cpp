@@ -8,6 +8,7 @@
 #include "batch/command_line.h"
 #include "batch/picture_output.h"
 #include "batch/terminal.h"
+#include "model/commands.h"
 #include "model/time_step.h"
 
 int main(int argc, char** argv) {
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
 
   ModelState model;
   Random random;
-  batch::start_model(model, random, seed);
+  start_model(model, random, seed);
   const bool progress = batch::error_stream_is_terminal();
   const int status =
       batch::run_actions(model, random, line.actions, {std::cout, std::cerr, progress});

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "model/model_state.h"
-#include "ui/frame_name.h"
+#include "picture/frame_name.h"
 
 namespace ombrisk::batch {
 

@@ -1,8 +1,8 @@
 // The program: one main window with its Tools popup, and the event loop.
 #include <QApplication>
 
-#include "ui/main_window.h"
-#include "ui/tools_menu.h"
+#include "ui/window/main_window.h"
+#include "ui/tools/tools_menu.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -9,6 +9,7 @@
 
 #include "batch/batch_run.h"
 #include "batch/command_line.h"
+#include "model/commands.h"
 #include "model/time_step.h"
 
 namespace {
@@ -28,7 +29,7 @@ std::vector<batch::Action> actions(const std::vector<std::string>& args) {
 }
 
 void build_large(ModelState& m, Random& random) {
-  batch::start_model(m, random, 1);
+  start_model(m, random, 1);
   std::ostringstream sink;
   batch::run_actions(m, random, actions({"--size", "800", "--stomata", "20000"}),
                      {sink, sink, false});

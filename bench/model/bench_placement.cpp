@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "model/placement.h"
-#include "model/placement_plain.h"
+#include "tests/oracles/placement_plain.h"
 #include "model/random.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "model/model_state.h"
 #include "model/step/step_rows.h"
 #include "model/time_step.h"
-#include "tests/model/reference_step.h"
+#include "tests/oracles/reference_step.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "model/placement.h"
 #include "model/time_step.h"
-#include "ui/main_window.h"
+#include "ui/window/main_window.h"
 #include "ui/resources/command_ids.h"
 
 using namespace ombrisk;

@@ -11,8 +11,8 @@
 #include <random>
 
 #include "model/model_state.h"
-#include "ui/lattice_picture.h"
-#include "ui/lattice_view.h"
+#include "picture/lattice_picture.h"
+#include "ui/window/lattice_view.h"
 
 using namespace ombrisk;
 

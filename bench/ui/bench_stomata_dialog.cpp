@@ -10,8 +10,8 @@
 #include "model/model_state.h"
 #include "model/placement.h"
 #include "model/random.h"
-#include "ui/stoma_lists.h"
-#include "ui/stomata_dialog.h"
+#include "ui/dialogs/stoma_lists.h"
+#include "ui/dialogs/stomata_dialog.h"
 
 using namespace ombrisk;
 

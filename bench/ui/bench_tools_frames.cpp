@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <cmath>
 
-#include "ui/frame_recorder.h"
-#include "ui/picture_file.h"
+#include "ui/tools/frame_recorder.h"
+#include "picture/picture_file.h"
 
 using namespace ombrisk;
 

@@ -13,9 +13,9 @@
 
 #include "model/placement.h"
 #include "model/time_step.h"
-#include "ui/main_window.h"
+#include "ui/window/main_window.h"
 #include "ui/resources/command_ids.h"
-#include "ui/tools_menu.h"
+#include "ui/tools/tools_menu.h"
 
 using namespace ombrisk;
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "program_run.h"
-#include "ui/lattice_view.h"
-#include "ui/main_window.h"
+#include "ui/window/lattice_view.h"
+#include "ui/window/main_window.h"
 #include "ui/resources/command_ids.h"
 
 namespace {

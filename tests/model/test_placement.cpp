@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "model/placement.h"
-#include "model/placement_plain.h"
+#include "tests/oracles/placement_plain.h"
 #include "model/random.h"
 
 namespace ombrisk {

@@ -17,7 +17,7 @@
 #include "model/model_state.h"
 #include "model/step/step_rows.h"
 #include "model/time_step.h"
-#include "reference_step.h"
+#include "tests/oracles/reference_step.h"
 
 namespace {
 
