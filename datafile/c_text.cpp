@@ -2,6 +2,8 @@
 
 #include "datafile/c_number_scan.h"
 
+#include <string>
+
 namespace ombrisk {
 
 namespace {
@@ -27,6 +29,27 @@ int c_atoi(std::string_view text) {
 
 std::string_view first_chars(std::string_view text, std::size_t limit) {
   return text.substr(0, limit);
+}
+
+bool c_scan_int(const std::string& text, std::size_t& pos, int& value) {
+  if (pos >= text.size()) return false;
+  const char* const last = text.data() + text.size();
+  const char* const start = skip_space(text.data() + pos, last);
+  const ScannedInteger n = scan_c_integer(start, last, 0);
+  if (n.end == start) return false;
+  value = integer_clamped_to_int(n);
+  pos = static_cast<std::size_t>(n.end - text.data());
+  return true;
+}
+
+bool c_scan_double(const std::string& text, std::size_t& pos, double& value) {
+  if (pos >= text.size()) return false;
+  const char* const last = text.data() + text.size();
+  const char* const start = skip_space(text.data() + pos, last);
+  const char* const end = scan_c_double(start, last, value);
+  if (end == start) return false;
+  pos = static_cast<std::size_t>(end - text.data());
+  return true;
 }
 
 }  // namespace ombrisk

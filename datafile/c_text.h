@@ -35,6 +35,15 @@ int c_atoi(std::string_view text);
 // The first `limit` characters of a text: what a field of that size holds.
 std::string_view first_chars(std::string_view text, std::size_t limit);
 
+// One "%i" conversion at text[pos]: white space skipped, optional sign, then
+// hexadecimal after 0x/0X, octal after a leading 0, else decimal. On success
+// stores the value (clamped to the int range), moves pos past what was
+// consumed and returns true; otherwise leaves both alone and returns false.
+bool c_scan_int(const std::string& text, std::size_t& pos, int& value);
+
+// One "%lf" conversion at text[pos], as c_scan_int.
+bool c_scan_double(const std::string& text, std::size_t& pos, double& value);
+
 // White space as the "C" locale's isspace has it.
 inline bool is_c_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

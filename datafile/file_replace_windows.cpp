@@ -91,6 +91,12 @@ FileReplacement::FileReplacement(const std::string& path) {
     }
     ::CloseHandle(existing);
     if (target.empty()) return;
+    // Said again for a read-only file that an administrator could still open.
+    const DWORD target_attributes = ::GetFileAttributesW(target.c_str());
+    if (target_attributes == INVALID_FILE_ATTRIBUTES ||
+        (target_attributes & FILE_ATTRIBUTE_READONLY)) {
+      return;
+    }
   }
   std::wstring temporary;
   const HANDLE h = create_temporary(target, temporary);

@@ -104,6 +104,33 @@ TEST(CNumberScan, KnownValuesAndLengths) {
   EXPECT_EQ(c_atof("\t 1,5"), 1.0);
 }
 
+TEST(CNumberScan, ScanningAtAPositionMovesPastTheNumberOrLeavesAllAlone) {
+  const std::string text = "  12 -0x10\t077 2147483648 -99999999999 x 1.5e3 .25 inf";
+  std::size_t pos = 0;
+  int i = -1;
+  for (int expected : {12, -16, 63, INT_MAX, INT_MIN}) {
+    ASSERT_TRUE(c_scan_int(text, pos, i));
+    EXPECT_EQ(i, expected);
+  }
+  const std::size_t at_x = pos;
+  double untouched = -1;
+  EXPECT_FALSE(c_scan_int(text, pos, i));
+  EXPECT_FALSE(c_scan_double(text, pos, untouched));
+  EXPECT_EQ(pos, at_x);
+  EXPECT_EQ(i, INT_MIN);
+  EXPECT_EQ(untouched, -1.0);
+  pos = text.find(" x ") + 2;
+  double d = -1;
+  for (double expected : {1500.0, 0.25, double{INFINITY}}) {
+    ASSERT_TRUE(c_scan_double(text, pos, d));
+    EXPECT_EQ(d, expected);
+  }
+  EXPECT_EQ(pos, text.size());
+  EXPECT_FALSE(c_scan_double(text, pos, d));
+  EXPECT_FALSE(c_scan_int(text, pos, i));
+  EXPECT_EQ(d, INFINITY);
+}
+
 // The C library itself is the reference where it is glibc, whose printf and
 // strtod the data file's format came from.
 #if defined(__GLIBC__)

@@ -18,6 +18,12 @@ namespace {
 
 std::string printf_fixed(double v, int precision, int width) {
   char buf[512];
+  // A nan is spelled as glibc spells it, with its sign, which the data files
+  // keep on every platform (other C libraries drop the sign).
+  if (std::isnan(v)) {
+    std::snprintf(buf, sizeof buf, "%*s", width, std::signbit(v) ? "-nan" : "nan");
+    return buf;
+  }
   std::snprintf(buf, sizeof buf, "%*.*f", width, precision, v);
   return buf;
 }
