@@ -1,6 +1,7 @@
 // c_format: a printf of our own over std::to_chars, which formats exactly as
 // printf does in the "C" locale, so that no locale or C library is involved.
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <type_traits>
 
 #include "datafile/c_text.h"
 
@@ -221,7 +223,7 @@ void format_all(std::string& out, const char* format, va_list& args) {
       s.width = va_arg(args, int);
       if (s.width < 0) {
         s.left = true;
-        s.width = s.width == INT32_MIN ? 0 : -s.width;
+        s.width = s.width == INT_MIN ? 0 : -s.width;
       }
     } else {
       s.width = read_count(p);
