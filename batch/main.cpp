@@ -1,6 +1,4 @@
 // ombrisk-batch: the lattice model from the command line.
-#include <unistd.h>
-
 #include <ctime>
 #include <iostream>
 #include <string>
@@ -10,6 +8,7 @@
 #include "batch/command_line.h"
 #include "batch/picture_output.h"
 #include "batch/program.h"
+#include "batch/terminal.h"
 #include "model/time_step.h"
 #include "model/version.h"
 
@@ -33,7 +32,7 @@ int main(int argc, char** argv) {
   const batch::CommandLine& line = parsed.line;
   set_step_threads(line.threads);
   const auto clock_seed = static_cast<std::uint32_t>(std::time(nullptr));
-  const bool progress = isatty(STDERR_FILENO) == 1;
+  const bool progress = batch::error_stream_is_terminal();
   const int status = batch::run_program(line, {std::cout, std::cerr, progress, clock_seed});
   std::cout.flush();
   return status;

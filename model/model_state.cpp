@@ -29,9 +29,10 @@ int dimension_choice_for_side(int side) {
 }
 
 double stoma_flux(const ModelParameters& params, double p) {
-  return params.Jmax * params.Jo /
-         (std::exp(-step_detail::mul_sd(p - params.pminj, params.a)) * (params.Jmax - params.Jo) +
-          params.Jo);
+  using step_detail::add_sd, step_detail::div_sd, step_detail::mul_sd, step_detail::sub_sd;
+  const double e = std::exp(-mul_sd(sub_sd(p, params.pminj), params.a));
+  return div_sd(mul_sd(params.Jmax, params.Jo),
+                add_sd(mul_sd(e, sub_sd(params.Jmax, params.Jo)), params.Jo));
 }
 
 static void build_grid(PGrid& grid, int rows, int cols) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "model/model_state.h"
-#include "model/step_rows.h"
+#include "model/step/step_rows.h"
 #include "model/time_step.h"
 #include "tests/oracles/reference_step.h"
 

@@ -1,85 +1,22 @@
-#include "model/step_rows.h"
-
-#include <atomic>
+// The row code's x86-64 paths: SSE2 pairs, AVX2 quads and AVX-512 octets,
+// each lane doing the plain path's operations in its order, with the
+// statistics of the row before and its way back into the lattice riding
+// along on the two widest.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <immintrin.h>
 
-#include "model/pinned_ops.h"
+#include "model/step/row_cells.h"
+#include "model/step/row_stats_parts.h"
+#include "model/step/rows_plain.h"
+#include "model/step/step_rows.h"
+#include "model/step/x86/pinned_vector.h"
 
 namespace ombrisk::step_detail {
 
 namespace {
-
-std::atomic<SimdLevel> g_forced{SimdLevel::automatic};
-
-SimdLevel best_level() {
-  static const SimdLevel best = __builtin_cpu_supports("avx512f")  ? SimdLevel::avx512
-                                : __builtin_cpu_supports("avx2") ? SimdLevel::avx2
-                                                                 : SimdLevel::sse2;
-  return best;
-}
-
-// Cell c of a row with or without a row above (Up), a row below (Down), a
-// column to the left (Left) and to the right (Right): the in-lattice
-// neighbours subtracted in the order of the neighbour table, and the corner
-// form where the cell is a corner. The operations are pinned like the vector
-// ones, so every column gives the same bits whichever code computes it.
-template <bool Up, bool Down, bool Left, bool Right>
-inline double cell(const double* u, const double* m, const double* d, int c,
-                   const Coefficients& q) {
-  const double p = m[c];
-  double x;
-  if ((c & 1) == 0) {
-    constexpr int k = Up + Down + Left + Right + (Down && Left) + (Down && Right);
-    x = mul_sd(k, p);
-    if constexpr (Up) x = x - u[c];
-    if constexpr (Down) x = x - d[c];
-    if constexpr (Left) x = x - m[c - 1];
-    if constexpr (Right) x = x - m[c + 1];
-    if constexpr (Down && Left) x = x - d[c - 1];
-    if constexpr (Down && Right) x = x - d[c + 1];
-  } else {
-    constexpr int k = Up + Down + (Up && Left) + (Up && Right) + Left + Right;
-    x = mul_sd(k, p);
-    if constexpr (Up) x = x - u[c];
-    if constexpr (Down) x = x - d[c];
-    if constexpr (Up && Left) x = x - u[c - 1];
-    if constexpr (Up && Right) x = x - u[c + 1];
-    if constexpr (Left) x = x - m[c - 1];
-    if constexpr (Right) x = x - m[c + 1];
-  }
-  if constexpr ((!Up || !Down) && (!Left || !Right)) {
-    return add_sd(p - mul_sd(x, q.kepi), mul_sd(q.target - p, q.kin));
-  } else {
-    // -(x * kepi) + (target - p) * kin as one subtraction: a - b is a + (-b)
-    // by definition and addition commutes, so the bits are the same (a NaN
-    // may come out with the other sign), and the sign flip leaves the chain
-    // of dependent operations that bounds the vector loops.
-    const double dd = mul_sd(q.target - p, q.kin) - mul_sd(x, q.kepi);
-    return add_sd(dd, p);
-  }
-}
-
-template <bool Up, bool Down>
-void inner_cells(const double* u, const double* m, const double* d, int c0, int c1,
-                 const Coefficients& q, double* out) {
-  for (int c = c0; c < c1; ++c) out[c] = cell<Up, Down, true, true>(u, m, d, c, q);
-}
-
-// The first and last cells of a row; the cells between them are done elsewhere.
-template <bool Up, bool Down>
-void row_ends(const double* u, const double* m, const double* d, int cols,
-              const Coefficients& q, double* out) {
-  if (cols == 1) {
-    out[0] = cell<Up, Down, false, false>(u, m, d, 0, q);
-    return;
-  }
-  out[0] = cell<Up, Down, false, true>(u, m, d, 0, q);
-  out[cols - 1] = cell<Up, Down, true, false>(u, m, d, cols - 1, q);
-}
 
 // Interior row, columns [c0, c1), c0 even, (c1 - c0) even; two cells (one even,
 // one odd column) at a time. Each lane does the scalar operations in the
@@ -363,52 +300,6 @@ void inner_row_full(const double* u, const double* m, const double* d, int cols,
   inner_cells<true, true>(u, m, d, pairs_end, last, q, out);
 }
 
-// The sequential scans, started from NaN (the first value always replaces it).
-void scan_bounds(const double* v, int cols, RowStats& out) {
-  double lo = NAN, hi = NAN;
-  bool any_nan = false;
-  for (int c = 0; c < cols; ++c) {
-    const double x = v[c];
-    if (!(x > lo)) lo = x;
-    if (!(hi > x)) hi = x;
-    any_nan |= std::isnan(x);
-  }
-  out.lo = lo;
-  out.hi = hi;
-  out.lo_resets = any_nan;
-  out.hi_resets = any_nan;
-}
-
-// The last cell of the row that equals zero; the row has one.
-double last_zero(const double* v, int cols) {
-  for (int c = cols - 1; c > 0; --c) {
-    if (v[c] == 0.0) return v[c];
-  }
-  return v[0];
-}
-
-// Partial sum j takes the cells c % 16 == j (16 independent chains keep the
-// adds from waiting on each other). The bound lanes may take the cells in any
-// grouping: they are only used when the row has no NaN, and then only their
-// smallest and largest values count. MINPD(s, v) gives (s < v) ? s : v, which
-// is "replace s by v unless v > s" per lane, NaN included; MAXPD likewise.
-constexpr int kSumLanes = 16;
-
-struct Lanes {
-  double sum[kSumLanes];
-  double lo;
-  double hi;
-};
-
-// The smallest and largest of n bound lanes (no NaN among them when used).
-void combine_lane_bounds(const double* los, const double* his, int n, double& lo, double& hi) {
-  lo = los[0];
-  hi = his[0];
-  for (int j = 1; j < n; ++j) {
-    if (los[j] < lo) lo = los[j];
-    if (his[j] > hi) hi = his[j];
-  }
-}
 
 void lanes_sse2(const double* v, int end, bool bounds, Lanes& l) {
   __m128d s[8];
@@ -495,52 +386,6 @@ __attribute__((target("avx512f"))) void lanes_avx512(const double* v, int end, b
   _mm512_storeu_pd(l.sum + 8, s1);
 }
 
-// The row's sum and bounds from its sixteen partial sums and its lane bounds
-// (see RowStats). `scan` when no vector lanes saw the row.
-void finish_stats(const double* v, int cols, const double* sum, double lo, double hi,
-                  bool bounds, bool scan, RowStats& out) {
-  double quarter[4];
-  for (int j = 0; j < 4; ++j) {
-    quarter[j] = (sum[j] + sum[j + 4]) + (sum[j + 8] + sum[j + 12]);
-  }
-  out.sum = (quarter[0] + quarter[1]) + (quarter[2] + quarter[3]);
-  if (!bounds) return;
-  // A row without NaN: the lanes hold the row's values nearest each end, and
-  // equal values have equal bits except +0.0 and -0.0. Where a bound is zero,
-  // the scan ends on the last zero of the row (ties go to the later value).
-  // A NaN sum (a NaN cell, or +inf with -inf) or a lane without cells takes
-  // the sequential scan instead.
-  if (std::isnan(out.sum) || scan) {
-    scan_bounds(v, cols, out);
-    return;
-  }
-  out.lo = lo == 0.0 ? last_zero(v, cols) : lo;
-  out.hi = hi == 0.0 ? last_zero(v, cols) : hi;
-  out.lo_resets = false;
-  out.hi_resets = false;
-}
-
-// finish_stats for a row whose columns [c0, c1) went through the fused pass:
-// sum lane i holds partial (c0 + i) % 16 (the columns before c0 included),
-// and `bound_lanes` lanes of bounds cover the same columns.
-void finish_fused_stats(const double* prev, int cols, int c0, int c1, const double* lanes,
-                        const double* los, const double* his, int bound_lanes, bool bounds,
-                        RowStats& out) {
-  double sum[kSumLanes];
-  for (int i = 0; i < kSumLanes; ++i) sum[(c0 + i) % kSumLanes] = lanes[i];
-  for (int c = c1; c < cols; ++c) sum[c % kSumLanes] = add_sd(sum[c % kSumLanes], prev[c]);
-  double lo = 0.0, hi = 0.0;
-  if (bounds) {
-    combine_lane_bounds(los, his, bound_lanes, lo, hi);
-    const auto take = [&](double x) {
-      if (x < lo) lo = x;
-      if (x > hi) hi = x;
-    };
-    for (int c = 0; c < c0; ++c) take(prev[c]);
-    for (int c = c1; c < cols; ++c) take(prev[c]);
-  }
-  finish_stats(prev, cols, sum, lo, hi, bounds, false, out);
-}
 
 // The first even column from 2 at which the row's octets start on a 64-byte
 // boundary (the row length is usually a multiple of 8, so every row has the
@@ -706,17 +551,13 @@ __attribute__((target("avx2"))) int flux_quads_avx2(double* v, int n, const Flux
 
 }  // namespace
 
-void set_simd_level(SimdLevel level) { g_forced.store(level, std::memory_order_relaxed); }
-
-SimdLevel simd_level() {
-  const SimdLevel forced = g_forced.load(std::memory_order_relaxed);
-  const SimdLevel best = best_level();
-  if (forced == SimdLevel::automatic) return best;
-  return static_cast<int>(forced) < static_cast<int>(best) ? forced : best;
-}
-
 void update_row(const double* grid, int rows, int cols, int r, const Coefficients& q,
                 double* out) {
+  const SimdLevel level = simd_level();
+  if (level == SimdLevel::plain) {
+    plain::update_row(grid, rows, cols, r, q, out);
+    return;
+  }
   const double* m = grid + static_cast<std::size_t>(r) * cols;
   const double* u = r > 0 ? m - cols : nullptr;
   const double* d = r + 1 < rows ? m + cols : nullptr;
@@ -725,7 +566,6 @@ void update_row(const double* grid, int rows, int cols, int r, const Coefficient
     row_ends<true, true>(u, m, d, cols, q, out);
     // The widest path needs a whole octet in the row; shorter rows take the
     // next one.
-    const SimdLevel level = simd_level();
     if (level != SimdLevel::avx512 ||
         !inner_row_fused(u, m, d, cols, q, out, nullptr, false, nullptr, nullptr)) {
       inner_row_full(u, m, d, cols, q, out, level);
@@ -743,9 +583,14 @@ void update_row(const double* grid, int rows, int cols, int r, const Coefficient
 }
 
 void row_stats(const double* v, int cols, bool bounds, RowStats& out) {
+  const SimdLevel level = simd_level();
+  if (level == SimdLevel::plain) {
+    plain::row_stats(v, cols, bounds, out);
+    return;
+  }
   Lanes l;
   const int end = (cols / kSumLanes) * kSumLanes;
-  switch (simd_level()) {
+  switch (level) {
     case SimdLevel::avx512: lanes_avx512(v, end, bounds, l); break;
     case SimdLevel::avx2: lanes_avx2(v, end, bounds, l); break;
     default: lanes_sse2(v, end, bounds, l); break;
@@ -766,7 +611,7 @@ void update_row_with_stats(const double* grid, int rows, int cols, int r,
                            RowStats* prev_stats, double* home) {
   const double* m = grid + static_cast<std::size_t>(r) * cols;
   const SimdLevel level = simd_level();
-  if (r > 0 && r + 1 < rows && level != SimdLevel::sse2) {
+  if (r > 0 && r + 1 < rows && (level == SimdLevel::avx2 || level == SimdLevel::avx512)) {
     // The ends first: they read the row above, which `home` may be. Should
     // the row be too short for the fused pass, update_row does them again.
     row_ends<true, true>(m - cols, m, m + cols, cols, q, out);
@@ -784,6 +629,10 @@ void update_row_with_stats(const double* grid, int rows, int cols, int r,
 
 void flux_from_exp(double* v, int n, const FluxTerms& t) {
   const SimdLevel level = simd_level();
+  if (level == SimdLevel::plain) {
+    plain::flux_from_exp(v, n, t);
+    return;
+  }
   int i = level == SimdLevel::avx512 ? flux_octets_avx512(v, n, t)
           : level == SimdLevel::avx2 ? flux_quads_avx2(v, n, t)
                                      : 0;
@@ -793,7 +642,7 @@ void flux_from_exp(double* v, int n, const FluxTerms& t) {
     const __m128d e = _mm_loadu_pd(v + i);
     _mm_storeu_pd(v + i, _mm_div_pd(numerator, add_pd(mul_pd(e, span), jo)));
   }
-  for (; i < n; ++i) v[i] = t.numerator / add_sd(mul_sd(v[i], t.span), t.Jo);
+  for (; i < n; ++i) v[i] = div_sd(t.numerator, add_sd(mul_sd(v[i], t.span), t.Jo));
 }
 
 }  // namespace ombrisk::step_detail

@@ -1,6 +1,8 @@
 // Row-at-a-time pieces of the time step: the new values of one lattice row and
 // the statistics of one finished row. Internal to model/; the tests include it
-// to pin the vector path.
+// to pin the vector path. The vector paths are the processor's own (x86/);
+// every build also has the plain path (rows_plain.cpp), the only one on other
+// processors.
 #pragma once
 
 namespace ombrisk::step_detail {
@@ -13,8 +15,9 @@ struct Coefficients {
 
 // Which vector instructions the row code uses. `automatic` picks the widest
 // the processor has; a level it lacks falls back to the widest it has. Every
-// level gives the same bits.
-enum class SimdLevel { sse2 = 1, avx2 = 2, avx512 = 3, automatic = 4 };
+// level gives the same bits. `plain` is the code without vector instructions
+// of its own: the widest level on processors other than x86-64.
+enum class SimdLevel { plain = 0, sse2 = 1, avx2 = 2, avx512 = 3, automatic = 4 };
 void set_simd_level(SimdLevel level);
 // The level in use after resolving `automatic`.
 SimdLevel simd_level();

@@ -1,6 +1,6 @@
-#include "model/step_pool.h"
+#include "model/step/step_pool.h"
 
-#include <immintrin.h>
+#include "processor_hints.h"  // the target processor's, from the include path
 
 namespace ombrisk::step_detail {
 
@@ -10,25 +10,30 @@ namespace {
 // the wake-up; the spin is short because the cores may be shared.
 constexpr int kSpinRounds = 2000;
 
+}  // namespace
+
 template <typename T, typename Pred>
-void spin_then_wait(const std::atomic<T>& a, Pred done) {
+void StepPool::spin_then_wait(const std::atomic<T>& a, Pred done) {
   for (int i = 0; i < kSpinRounds; ++i) {
     if (done(a.load(std::memory_order_acquire))) return;
-    _mm_pause();
+    spin_pause();
   }
-  for (;;) {
-    const T seen = a.load(std::memory_order_acquire);
-    if (done(seen)) return;
-    a.wait(seen, std::memory_order_acquire);
-  }
+  // The waker changes `a` before it takes the mutex, and this checks `a`
+  // holding it: a change is either seen here or followed by a notification
+  // this wait receives.
+  std::unique_lock<std::mutex> lock(sleep_);
+  wake_.wait(lock, [&] { return done(a.load(std::memory_order_acquire)); });
 }
 
-}  // namespace
+void StepPool::wake_all() {
+  { const std::lock_guard<std::mutex> lock(sleep_); }
+  wake_.notify_all();
+}
 
 StepPool::~StepPool() {
   stopping_.store(true, std::memory_order_release);
   generation_.fetch_add(1, std::memory_order_acq_rel);
-  generation_.notify_all();
+  wake_all();
   for (std::thread& t : workers_) t.join();
 }
 
@@ -51,7 +56,7 @@ void StepPool::worker_loop(std::uint32_t seen) {
     if (seats_.fetch_sub(1, std::memory_order_acq_rel) > 0) {
       fn_(context_);
       done_.fetch_add(1, std::memory_order_acq_rel);
-      done_.notify_one();
+      wake_all();
     }
   }
 }
@@ -68,7 +73,7 @@ void StepPool::run(int helpers, WorkFn fn, void* context) {
   done_.store(0, std::memory_order_relaxed);
   seats_.store(helpers, std::memory_order_release);
   generation_.fetch_add(1, std::memory_order_acq_rel);
-  generation_.notify_all();
+  wake_all();
   fn(context);
   const int left = seats_.exchange(0, std::memory_order_acq_rel);
   const int joined = helpers - (left > 0 ? left : 0);

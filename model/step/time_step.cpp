@@ -22,9 +22,11 @@
 #include <utility>
 #include <vector>
 
-#include "model/exp_vector.h"
-#include "model/step_pool.h"
-#include "model/step_rows.h"
+#include "model/pinned_ops.h"
+#include "model/step/exp_vector.h"
+#include "model/step/step_pool.h"
+#include "model/step/step_rows.h"
+#include "processor_hints.h"  // the target processor's, from the include path
 
 namespace ombrisk {
 
@@ -164,16 +166,6 @@ struct Flux {
   double a;
 };
 
-// PREFETCHW, which every processor with AVX-512 has (GCC emits a read
-// prefetch for __builtin_prefetch(p, 1) unless built for such a processor).
-bool has_prefetchw() {
-  static const bool yes = __builtin_cpu_supports("avx512f");
-  return yes;
-}
-inline void prefetch_for_write(const void* p) {
-  asm volatile("prefetchw %0" : : "m"(*static_cast<const char*>(p)));
-}
-
 // The two rows of new values a thread has on hand: the row being computed
 // and the one before it, which goes back into the lattice after it.
 thread_local RowSlots t_ring;
@@ -181,7 +173,9 @@ thread_local RowSlots t_ring;
 void run_rows(const StepJob& job, int r0, int r1, bool above_done, bool below_done) {
   const std::size_t cols = static_cast<std::size_t>(job.cols);
   const ModelParameters& prm = *job.params;
-  const Flux flux{{prm.Jmax * prm.Jo, prm.Jmax - prm.Jo, prm.Jo}, prm.pminj, prm.a};
+  const step_detail::FluxTerms terms{step_detail::mul_sd(prm.Jmax, prm.Jo),
+                                     step_detail::sub_sd(prm.Jmax, prm.Jo), prm.Jo};
+  const Flux flux{terms, prm.pminj, prm.a};
   RowSlots& ring = t_ring;
   ring.reserve(2, job.cols);
   // A chunk's first and last rows are also read, with their old values, by
@@ -205,9 +199,11 @@ void run_rows(const StepJob& job, int r0, int r1, bool above_done, bool below_do
   // The scratch lines these rows write were read by the calling thread at the
   // end of the last step; asking for them writable now lets the transfers
   // from its cache overlap the rows' work instead of stalling the stores.
-  if (has_prefetchw()) {
-    for (int k = job.row_start[r0]; k < job.row_start[r1]; k += 8) prefetch_for_write(j + k);
-    for (int r = r0; r < r1; r += 2) prefetch_for_write(job.stats + r);
+  if (step_detail::write_prefetch_available()) {
+    for (int k = job.row_start[r0]; k < job.row_start[r1]; k += 8) {
+      step_detail::prefetch_for_write(j + k);
+    }
+    for (int r = r0; r < r1; r += 2) step_detail::prefetch_for_write(job.stats + r);
   }
   for (int r = r0; r < r1; ++r) {
     double* out = buffer(r);
@@ -232,7 +228,7 @@ void run_rows(const StepJob& job, int r0, int r1, bool above_done, bool below_do
     const int row_cell = r * job.cols;
     for (int k = k0; k < k1; ++k) {
       double& cell = out[job.order_cell[k] - row_cell];
-      cell = cell - j[k];
+      cell = step_detail::sub_sd(cell, j[k]);
     }
   }
   const double* last = buffer(r1 - 1);
@@ -375,7 +371,8 @@ void advance_step(ModelState& m) {
   const std::size_t cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
   if (m.p_current.values.size() != cells) return;
 
-  m.target_p = prm.offset_from_mean == 1 ? prm.leaf_p + m.mean_p : prm.leaf_p;
+  m.target_p =
+      prm.offset_from_mean == 1 ? step_detail::add_sd(prm.leaf_p, m.mean_p) : prm.leaf_p;
 
   StomaTable& st = m.stomata;
   const int n = std::max(
@@ -443,8 +440,8 @@ void advance_step(ModelState& m) {
 
   // The mean: row sums (see RowStats) added in row order from 0.0.
   double sum = 0.0;
-  for (int r = 0; r < rows; ++r) sum = sum + s.row_stats[r].sum;
-  m.mean_p = sum / static_cast<double>(m.cell_count);
+  for (int r = 0; r < rows; ++r) sum = step_detail::add_sd(sum, s.row_stats[r].sum);
+  m.mean_p = step_detail::div_sd(sum, static_cast<double>(m.cell_count));
   if (p_bounds) {
     double lo = kFloatMaxAsDouble, hi = -kFloatMaxAsDouble;
     for (int r = 0; r < rows; ++r) {

@@ -15,8 +15,8 @@ void stoma_exponentials(const double* p, const int* at, int n, double pminj, dou
                         double* j);
 
 // Whether exp_in_place and stoma_exponentials compute several values at a
-// time here: eight with AVX-512, four with AVX2 and multiply-add, within the
-// row code's vector level (step_rows.h), and only when, at the first call,
+// time here: on x86-64 eight with AVX-512, four with AVX2 and multiply-add,
+// within the row code's vector level (step_rows.h), and only when, at the first call,
 // that way gave the C library's own results on a set of trial values
 // (otherwise they call the library, so results never depend on which path
 // runs).

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -30,6 +31,11 @@ class StepPool {
  private:
   void worker_loop(std::uint32_t seen);
   void grow(int workers);
+  // Returns once done(a) holds: a short spin, then asleep until a wake_all.
+  template <typename T, typename Pred>
+  void spin_then_wait(const std::atomic<T>& a, Pred done);
+  // After a change that a sleeper in spin_then_wait may be waiting for.
+  void wake_all();
 
   std::mutex busy_;  // one step at a time uses the workers
   std::vector<std::thread> workers_;
@@ -37,6 +43,11 @@ class StepPool {
   std::atomic<int> seats_{0};  // helpers that may still join the present job
   std::atomic<int> done_{0};   // helpers that joined it and have finished
   std::atomic<bool> stopping_{false};
+  // Sleeping through a mutex and a condition variable rather than
+  // std::atomic::wait, which in GCC 12's library can miss a wake-up where
+  // the system has no futex (Windows), leaving a step waiting for ever.
+  std::mutex sleep_;
+  std::condition_variable wake_;
   // The present job; written before seats_ is opened.
   WorkFn fn_ = nullptr;
   void* context_ = nullptr;

@@ -1,11 +1,14 @@
-#include "model/exp_vector.h"
-
+// The exponentials four (AVX2 with multiply-add) and eight (AVX-512) at a
+// time on x86-64, checked against the C library once before use.
 #include <cmath>
 #include <cstdint>
 #include <immintrin.h>
 
-#include "model/pinned_ops.h"
-#include "model/step_rows.h"
+#include "model/step/exp_library.h"
+#include "model/step/exp_vector.h"
+#include "model/step/step_rows.h"
+#include "model/step/x86/pinned_vector.h"
+#include "model/step/x86/processor_x86.h"
 
 namespace ombrisk::step_detail {
 
@@ -383,12 +386,12 @@ enum class ExpPath { library, quads, octets };
 // The widest path the processor has, the row code's vector level allows (so
 // that the tests can pin the narrower ones) and the start-up check passed.
 ExpPath exp_path() {
-  static const bool octets = __builtin_cpu_supports("avx512f") && same_as_library(exp_octets);
-  static const bool quads = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-                            same_as_library(exp_quads);
+  static const bool octets = processor_has_avx512f() && same_as_library(exp_octets);
+  static const bool quads =
+      processor_has_avx2() && processor_has_fma() && same_as_library(exp_quads);
   const SimdLevel level = simd_level();
   if (octets && level == SimdLevel::avx512) return ExpPath::octets;
-  if (quads && level != SimdLevel::sse2) return ExpPath::quads;
+  if (quads && (level == SimdLevel::avx2 || level == SimdLevel::avx512)) return ExpPath::quads;
   return ExpPath::library;
 }
 
@@ -403,7 +406,7 @@ void stoma_exponentials(const double* p, const int* at, int n, double pminj, dou
     case ExpPath::quads: stoma_exponential_quads(p, at, n, pminj, a, j); return;
     case ExpPath::library: break;
   }
-  for (int k = 0; k < n; ++k) j[k] = std::exp(-mul_sd(p[at[k]] - pminj, a));
+  stoma_exponentials_library(p, at, n, pminj, a, j);
 }
 
 void exp_in_place(double* v, int n) {
@@ -412,7 +415,7 @@ void exp_in_place(double* v, int n) {
     case ExpPath::quads: exp_quads(v, n); return;
     case ExpPath::library: break;
   }
-  for (int i = 0; i < n; ++i) v[i] = std::exp(v[i]);
+  exp_in_place_library(v, n);
 }
 
 }  // namespace ombrisk::step_detail
