@@ -1,22 +1,33 @@
 #include "model/step/step_pool.h"
 
+#include <chrono>
+
 #include "processor_hints.h"  // the target processor's, from the include path
 
 namespace ombrisk::step_detail {
 
 namespace {
 
-// A step takes well under a millisecond, so a short spin before sleeping saves
-// the wake-up; the spin is short because the cores may be shared.
-constexpr int kSpinRounds = 2000;
+// A step takes well under a millisecond, and a caller that records something
+// after each step (a trace line, a frame) comes back within a fraction of
+// one: a spin of about this long before sleeping saves the wake-up there.
+// It is bounded in time, not in rounds, as a pause takes very different
+// times on different processors, and kept short because the cores may be
+// shared.
+constexpr auto kSpinTime = std::chrono::microseconds(200);
+constexpr int kRoundsPerClockRead = 64;
 
 }  // namespace
 
 template <typename T, typename Pred>
 void StepPool::spin_then_wait(const std::atomic<T>& a, Pred done) {
-  for (int i = 0; i < kSpinRounds; ++i) {
-    if (done(a.load(std::memory_order_acquire))) return;
-    spin_pause();
+  const auto until = std::chrono::steady_clock::now() + kSpinTime;
+  for (;;) {
+    for (int i = 0; i < kRoundsPerClockRead; ++i) {
+      if (done(a.load(std::memory_order_acquire))) return;
+      spin_pause();
+    }
+    if (std::chrono::steady_clock::now() >= until) break;
   }
   // The waker changes `a` before it takes the mutex, and this checks `a`
   // holding it: a change is either seen here or followed by a notification
