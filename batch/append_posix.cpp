@@ -41,8 +41,8 @@ std::string failure(const std::string& path) {
   return "Cannot write file " + path + " (" + std::strerror(errno) + ")";
 }
 
-// The file's first line, up to `limit` bytes.
-std::string first_line(int fd, std::size_t limit) {
+// The file's first `limit` bytes, or fewer up to its first line end.
+std::string first_bytes(int fd, std::size_t limit) {
   std::string text(limit, '\0');
   ssize_t got = 0;
   std::size_t have = 0;
@@ -51,8 +51,6 @@ std::string first_line(int fd, std::size_t limit) {
     if (text.find('\n') < have) break;
   }
   text.resize(have);
-  text = text.substr(0, text.find('\n'));
-  if (!text.empty() && text.back() == '\r') text.pop_back();
   return text;
 }
 
@@ -74,11 +72,9 @@ std::string append_summary(const std::string& path, const std::string& header,
     text = header + row;
   } else {
     Descriptor reader(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    const std::string expected = header.substr(0, header.find('\n'));
     if (reader.get() < 0) return "Cannot read file " + path;
-    if (first_line(reader.get(), expected.size() + 2) != expected)
-      return "ombrisk-batch: " + path +
-             " holds other columns than this run's summary; give another --summary file";
+    if (!opens_with_header(first_bytes(reader.get(), header.find('\n') + 2), header))
+      return other_columns_text(path);
     text = row;
   }
   const ssize_t written = ::write(fd.get(), text.data(), text.size());

@@ -29,15 +29,13 @@ class Handle {
 
 std::string failure(const std::string& path) { return "Cannot write file " + path; }
 
-// The file's first line, up to `limit` bytes, read from its start.
-std::string first_line(HANDLE h, std::size_t limit) {
+// The file's first `limit` bytes, read from its start.
+std::string first_bytes(HANDLE h, std::size_t limit) {
   std::string text(limit, '\0');
   OVERLAPPED at{};
   DWORD got = 0;
   if (!ReadFile(h, text.data(), static_cast<DWORD>(limit), &got, &at)) got = 0;
   text.resize(got);
-  text = text.substr(0, text.find('\n'));
-  if (!text.empty() && text.back() == '\r') text.pop_back();
   return text;
 }
 
@@ -71,10 +69,8 @@ std::string append_summary(const std::string& path, const std::string& header,
   if (size.QuadPart == 0) {
     text = header + row;
   } else {
-    const std::string expected = header.substr(0, header.find('\n'));
-    if (first_line(h.get(), expected.size() + 2) != expected)
-      return "ombrisk-batch: " + path +
-             " holds other columns than this run's summary; give another --summary file";
+    if (!opens_with_header(first_bytes(h.get(), header.find('\n') + 2), header))
+      return other_columns_text(path);
     text = row;
   }
   OVERLAPPED at_end{};

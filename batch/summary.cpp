@@ -55,4 +55,15 @@ std::string summary_row(const ModelState& m, const RunRecord& r) {
   return row;
 }
 
+bool opens_with_header(std::string start, const std::string& header) {
+  start = start.substr(0, start.find('\n'));
+  if (!start.empty() && start.back() == '\r') start.pop_back();
+  return start == header.substr(0, header.find('\n'));
+}
+
+std::string other_columns_text(const std::string& path) {
+  return "ombrisk-batch: " + path +
+         " holds other columns than this run's summary; give another --summary file";
+}
+
 }  // namespace ombrisk::batch

@@ -34,6 +34,12 @@ std::string summary_row(const ModelState& m, const RunRecord& record);
 // A CSV cell as written: quoted when it holds a comma, a quote or a line end.
 std::string csv_cell(const std::string& value);
 
+// For the platform's append_summary: whether `start`, the first bytes of a
+// summary file, opens with this header's first line (CR LF taken as LF), and
+// the refusal when it does not.
+bool opens_with_header(std::string start, const std::string& header);
+std::string other_columns_text(const std::string& path);
+
 // Appends `row` to `path` in one write, with `header` first when the file is
 // new or empty; refuses a file whose first line is another header (rows of
 // other columns would be misread). Several processes may append to one file

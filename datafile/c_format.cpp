@@ -17,7 +17,7 @@ namespace ombrisk {
 
 namespace {
 
-struct Spec {
+struct FormatFlags {
   bool left = false, plus = false, space = false, alternate = false, zero = false;
   int width = 0;
   int precision = -1;  // -1: none given
@@ -28,7 +28,7 @@ enum class Length { none, hh, h, l, ll, j, z, t };
 // The sign, the text and the padding of one conversion, padded as printf
 // pads: spaces on the left by default, on the right with '-', zeros between
 // the sign (and prefix) and the digits with '0'.
-void pad(std::string& out, const Spec& s, std::string_view prefix, std::string_view body,
+void pad(std::string& out, const FormatFlags& s, std::string_view prefix, std::string_view body,
          bool zero_fill) {
   const std::size_t length = prefix.size() + body.size();
   const std::size_t fill =
@@ -40,7 +40,7 @@ void pad(std::string& out, const Spec& s, std::string_view prefix, std::string_v
   if (s.left) out.append(fill, ' ');
 }
 
-void format_unsigned(std::string& out, const Spec& s, std::uint64_t value, char conversion,
+void format_unsigned(std::string& out, const FormatFlags& s, std::uint64_t value, char conversion,
                      std::string_view sign) {
   const int base = conversion == 'o' ? 8 : (conversion == 'x' || conversion == 'X') ? 16 : 10;
   char digits[32];
@@ -71,7 +71,7 @@ void format_unsigned(std::string& out, const Spec& s, std::uint64_t value, char 
   pad(out, s, prefix, body, s.zero && !s.left && s.precision < 0);
 }
 
-void format_signed(std::string& out, const Spec& s, std::int64_t value) {
+void format_signed(std::string& out, const FormatFlags& s, std::int64_t value) {
   const bool negative = value < 0;
   const std::uint64_t magnitude = negative ? std::uint64_t{0} - static_cast<std::uint64_t>(value)
                                            : static_cast<std::uint64_t>(value);
@@ -104,7 +104,7 @@ int scientific_exponent(double magnitude, int precision) {
   return exponent;
 }
 
-void format_double(std::string& out, const Spec& s, double value, char conversion) {
+void format_double(std::string& out, const FormatFlags& s, double value, char conversion) {
   const bool upper = conversion == 'F' || conversion == 'E' || conversion == 'G';
   const char kind = static_cast<char>(upper ? conversion - 'A' + 'a' : conversion);
   const char* sign = std::signbit(value) ? "-" : s.plus ? "+" : s.space ? " " : "";
@@ -209,7 +209,7 @@ void format_all(std::string& out, const char* format, va_list& args) {
       continue;
     }
     const char* const directive = p++;
-    Spec s;
+    FormatFlags s;
     for (;; ++p) {
       if (*p == '-') s.left = true;
       else if (*p == '+') s.plus = true;

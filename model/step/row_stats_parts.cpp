@@ -85,4 +85,16 @@ void finish_fused_stats(const double* prev, int cols, int c0, int c1, const doub
   finish_stats(prev, cols, sum, lo, hi, bounds, false, out);
 }
 
+void finish_lane_stats(const double* v, int cols, int end, bool bounds, Lanes& l, RowStats& out) {
+  for (int c = end; c < cols; ++c) {
+    const int j = c - end;
+    l.sum[j] = add_sd(l.sum[j], v[c]);
+    if (bounds) {
+      if (v[c] < l.lo) l.lo = v[c];
+      if (v[c] > l.hi) l.hi = v[c];
+    }
+  }
+  finish_stats(v, cols, l.sum, l.lo, l.hi, bounds, end == 0, out);
+}
+
 }  // namespace ombrisk::step_detail

@@ -29,6 +29,10 @@ void combine_lane_bounds(const double* los, const double* his, int n, double& lo
 void finish_stats(const double* v, int cols, const double* sum, double lo, double hi,
                   bool bounds, bool scan, RowStats& out);
 
+// The cells [end, cols) that no vector took, added to the lanes (cell c to
+// partial sum c - end, as the vector lanes leave them), then finish_stats.
+void finish_lane_stats(const double* v, int cols, int end, bool bounds, Lanes& l, RowStats& out);
+
 // finish_stats for a row whose columns [c0, c1) went through the fused pass:
 // sum lane i holds partial (c0 + i) % 16 (the columns before c0 included),
 // and `bound_lanes` lanes of bounds cover the same columns.

@@ -204,11 +204,11 @@ def parse(doc, source: str = "<description>", default_name: str = "sweep") -> Sw
     if not isinstance(axes_doc, dict):
         raise DescriptionError(f"{source}: axes must map parameter names to values")
     axes = []
-    for key, spec in axes_doc.items():
+    for key, values_doc in axes_doc.items():
         if key not in PARAMETERS:
             raise DescriptionError(f"{source}: axes: unknown parameter {key!r}; known: "
                                    + ", ".join(PARAMETERS))
-        axes.append((key, _axis_values(key, spec, f"{source}: axes: {key}")))
+        axes.append((key, _axis_values(key, values_doc, f"{source}: axes: {key}")))
 
     fixed = {}
     for key in PARAMETERS:

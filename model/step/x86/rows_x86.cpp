@@ -595,15 +595,7 @@ void row_stats(const double* v, int cols, bool bounds, RowStats& out) {
     case SimdLevel::avx2: lanes_avx2(v, end, bounds, l); break;
     default: lanes_sse2(v, end, bounds, l); break;
   }
-  for (int c = end; c < cols; ++c) {
-    const int j = c - end;
-    l.sum[j] = add_sd(l.sum[j], v[c]);
-    if (bounds) {
-      if (v[c] < l.lo) l.lo = v[c];
-      if (v[c] > l.hi) l.hi = v[c];
-    }
-  }
-  finish_stats(v, cols, l.sum, l.lo, l.hi, bounds, end == 0, out);
+  finish_lane_stats(v, cols, end, bounds, l, out);
 }
 
 void update_row_with_stats(const double* grid, int rows, int cols, int r,
