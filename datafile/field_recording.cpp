@@ -40,6 +40,23 @@ std::string cannot_write(const std::string& name) {
   return file_error_text(FileError::cannot_write, name);
 }
 
+// What the JSON tells of the set-up. The lattice's values are left out: a
+// copy of them into fresh memory costs more than several frames.
+ModelState setup_without_lattice(const ModelState& m) {
+  ModelState s;
+  s.rows = m.rows;
+  s.cols = m.cols;
+  s.cell_count = m.cell_count;
+  s.border = m.border;
+  s.spacing = m.spacing;
+  s.params = m.params;
+  s.display = m.display;
+  s.stomata.stoma_count = m.stomata.stoma_count;
+  s.stomata.stoma_col = m.stomata.stoma_col;
+  s.stomata.stoma_row = m.stomata.stoma_row;
+  return s;
+}
+
 }  // namespace
 
 FieldFileNames field_file_names(const std::string& p_file) {
@@ -102,9 +119,7 @@ std::string FieldRecording::open(const std::string& p_file, const ModelState& m,
   }
   // A rebuild of the lattice ends the recording, so the stomata and the size
   // stay; fields set meanwhile are noted as changes.
-  model_ = m;
-  model_.p_current = PGrid{};
-  model_.p_next = PGrid{};
+  model_ = setup_without_lattice(m);
   seed_ = seed;
   return {};
 }

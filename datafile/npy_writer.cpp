@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 namespace ombrisk {
@@ -22,6 +23,22 @@ std::string shape_dictionary(std::size_t frames, const std::vector<std::size_t>&
 
 constexpr std::size_t kPreambleSize = 10;  // magic 6, version 2, length 2
 constexpr std::size_t kAlignment = 64;
+
+namespace fs = std::filesystem;
+
+// An earlier file of that name is removed, not emptied: a reader that still
+// has its arrays mapped (numpy's mmap_mode) keeps them, where emptying would
+// cut the pages from under it. A symbolic link stays and gets a new target
+// file. When the file cannot be removed, opening it empties it as before.
+void remove_earlier_arrays(const std::string& path) {
+  std::error_code ec;
+  fs::path target(path);
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    target = fs::canonical(target, ec);
+    if (ec) return;
+  }
+  if (fs::is_regular_file(fs::symlink_status(target, ec))) fs::remove(target, ec);
+}
 
 }  // namespace
 
@@ -53,6 +70,7 @@ bool NpyWriter::open(const std::string& path, std::vector<std::size_t> frame_sha
   frame_shape_ = std::move(frame_shape);
   frames_ = 0;
   ok_ = true;
+  remove_earlier_arrays(path);
   file_ = std::fopen(path.c_str(), "wb");
   if (file_ == nullptr) return false;
   const std::string header = npy_header(0, frame_shape_);
