@@ -35,20 +35,21 @@ ModelState stepped_model(int side, int stomata, int steps, double kepi = 0.1) {
 }
 
 TEST(Observables, StomaQuantitiesMatchThePlainSums) {
-  ModelState m = stepped_model(50, 123, 300);  // not a multiple of four
+  ModelState m = stepped_model(50, 123, 300);  // not a multiple of eight
   // Stomata on either side of Jmax / 2 after 300 steps, so the fraction is
   // neither 0 nor 1 for some threshold; the test tries several.
   for (const double threshold : {kNaN, 0.0, 0.3, 0.9, 2.0}) {
     ObservableSettings s;
     s.open_threshold = threshold;
     const double limit = std::isnan(threshold) ? m.params.Jmax / 2 : threshold;
-    double lane[4] = {};
+    // The sum's documented order: eight lanes, i % 8, added pairwise.
+    double l[8] = {};
     int open = 0;
     for (int i = 0; i < m.stomata.stoma_count; ++i) {
-      lane[i % 4] += m.stomata.stoma_j[i];
+      l[i % 8] += m.stomata.stoma_j[i];
       if (m.stomata.stoma_j[i] > limit) ++open;
     }
-    const double total = (lane[0] + lane[1]) + (lane[2] + lane[3]);
+    const double total = ((l[0] + l[1]) + (l[2] + l[3])) + ((l[4] + l[5]) + (l[6] + l[7]));
     const Observables o = observe(m, s);
     EXPECT_EQ(o.stomata.total_j, total);
     EXPECT_EQ(o.stomata.mean_j, total / 123);
