@@ -28,16 +28,13 @@ namespace fs = std::filesystem;
 
 // An earlier file of that name is removed, not emptied: a reader that still
 // has its arrays mapped (numpy's mmap_mode) keeps them, where emptying would
-// cut the pages from under it. A symbolic link stays and gets a new target
-// file. When the file cannot be removed, opening it empties it as before.
+// cut the pages from under it. Through a symbolic link the file it names is
+// removed, and the link stays. When the file cannot be removed, opening it
+// empties it as before.
 void remove_earlier_arrays(const std::string& path) {
   std::error_code ec;
-  fs::path target(path);
-  if (fs::is_symlink(fs::symlink_status(target, ec))) {
-    target = fs::canonical(target, ec);
-    if (ec) return;
-  }
-  if (fs::is_regular_file(fs::symlink_status(target, ec))) fs::remove(target, ec);
+  const fs::path target = fs::canonical(path, ec);
+  if (!ec && fs::is_regular_file(target, ec)) fs::remove(target, ec);
 }
 
 }  // namespace
